@@ -1,0 +1,5 @@
+#pragma once
+
+namespace zeb7 {
+const char* versionString();
+}
