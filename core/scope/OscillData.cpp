@@ -1,0 +1,261 @@
+#include "scope/OscillData.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stdexcept>
+
+#include "scope/OrvStrm.h"
+
+namespace zeb7 {
+
+namespace {
+
+constexpr size_t kMaxFileSize = 64u << 20;  // far beyond any file the writer makes
+
+std::string ErrnoText(int e) { return std::strerror(e); }
+
+bool WriteAll(int fd, const std::vector<uint8_t>& data, int& iErr) {
+  size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      iErr = errno;
+      return false;
+    }
+    if (n == 0) {
+      iErr = EIO;
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+TOscillData::TOscillData() {
+  for (int32_t i = 0; i < kOscChannels; ++i) {
+    for (int32_t j = 0; j < kOscPoints; ++j)
+      iaRecorderData[static_cast<size_t>(i)][static_cast<size_t>(j)] = static_cast<int16_t>(1000 * i + 10 * (j % 64));
+    asName[static_cast<size_t>(i)] = "Kanal" + std::to_string(i);
+    aboChecked[static_cast<size_t>(i)] = true;
+  }
+}
+
+double TOscillData::ChannelValue(uint32_t iChannel) const {
+  if (iChannel >= static_cast<uint32_t>(kOscChannels) || iActPoint < 0 || iActPoint >= kOscPoints)
+    throw std::out_of_range("Unzulässiger Feldindex in Formel");
+  return iaRecorderData[iChannel][static_cast<size_t>(iActPoint)];
+}
+
+void TOscillData::StoreUploadValue(int32_t iIndex, int32_t iChannel, int32_t iValue) {
+  // Negative indexes are refused as well: they would write before the buffer.
+  if (iIndex < 0 || iIndex >= kOscPoints || iChannel < 0 || iChannel >= kOscChannels) return;
+  iaUploadBuffer[static_cast<size_t>(iChannel)][static_cast<size_t>(iIndex)] = static_cast<int16_t>(iValue);
+}
+
+void TOscillData::AcceptUpload(int32_t iRecorder) {
+  iUploadRecorder = iRecorder;
+  iaRecorderData = iaUploadBuffer;
+}
+
+std::vector<uint8_t> EncodeOscillogram(const TOscillData& data) {
+  TOrvWriter w;
+  w.WriteLong(kRcgMagic);
+  w.WriteWord(kRcgVersion);
+  w.WriteWord(static_cast<uint16_t>(data.iUploadRecorder));
+  w.WriteWord(kOscChannels);
+  w.WriteWord(kOscPoints);
+  for (const auto& channel : data.iaRecorderData)
+    for (int16_t v : channel) w.WriteWord(static_cast<uint16_t>(v));
+  for (const auto& s : data.asFormula) w.WriteString(s);
+  for (const auto& s : data.asName) w.WriteString(s);
+  for (bool b : data.aboChecked) w.WriteBool(b);
+  w.WriteInteger(data.iZoomXIndex);
+  w.WriteInteger(data.iZoomYIndex);
+  w.WriteInteger(data.iMaxYIndex);
+  w.WriteInteger(data.iMinYIndex);
+  return w.Bytes();
+}
+
+bool DecodeOscillogram(std::span<const uint8_t> bytes, TOscillData& data, std::string& sError) {
+  TOrvReader r(bytes);
+  if (bytes.size() < kRcgHeaderSize) {
+    sError = "file too short for an oscillogram header (" + std::to_string(bytes.size()) + " bytes)";
+    return false;
+  }
+  uint32_t lMagic = 0;
+  uint16_t wVersion = 0, wRecorder = 0, wChannels = 0, wPoints = 0;
+  r.ReadLong(lMagic);
+  if (lMagic != kRcgMagic) {
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "not an oscillogram file: magic number 0x%08X, expected 0x%08X", lMagic,
+                  kRcgMagic);
+    sError = buf;
+    return false;
+  }
+  r.ReadWord(wVersion);
+  r.ReadWord(wRecorder);
+  r.ReadWord(wChannels);
+  r.ReadWord(wPoints);
+  if (wVersion != kRcgVersion) {
+    sError = "unsupported oscillogram format " + std::to_string(wVersion) + " (expected " +
+             std::to_string(kRcgVersion) + ")";
+    return false;
+  }
+  if (wChannels != kOscChannels || wPoints != kOscPoints) {
+    sError = "unexpected layout: " + std::to_string(wChannels) + " channels of " + std::to_string(wPoints) +
+             " points (expected " + std::to_string(kOscChannels) + " of " + std::to_string(kOscPoints) + ")";
+    return false;
+  }
+  if (r.Remaining() < kRcgSamplesSize) {
+    sError = "file ends inside the samples (" + std::to_string(bytes.size()) + " bytes)";
+    return false;
+  }
+
+  TOscillData d = data;
+  d.iUploadRecorder = static_cast<int16_t>(wRecorder);
+  for (auto& channel : d.iaRecorderData)
+    for (int16_t& v : channel) {
+      uint16_t w = 0;
+      r.ReadWord(w);
+      v = static_cast<int16_t>(w);
+    }
+  for (auto& s : d.asFormula) r.ReadString(s);
+  for (auto& s : d.asName) r.ReadString(s);
+  for (size_t i = 0; i < d.aboChecked.size(); ++i) {
+    bool b = false;
+    r.ReadBool(b);
+    d.aboChecked[i] = b;
+  }
+  struct {
+    int32_t* p;
+    const char* name;
+    size_t items;
+  } combos[] = {{&d.iZoomXIndex, "zoom X", kZoomItems.size()},
+                {&d.iZoomYIndex, "zoom Y", kZoomItems.size()},
+                {&d.iMaxYIndex, "max Y", kMaxYItems.size()},
+                {&d.iMinYIndex, "min Y", kMinYItems.size()}};
+  for (auto& c : combos) {
+    const size_t pos = r.Position();
+    if (r.ReadInteger(*c.p) && (*c.p < -1 || *c.p >= static_cast<int32_t>(c.items))) {
+      sError = "offset " + std::to_string(pos) + ": " + c.name + " choice " + std::to_string(*c.p) +
+               " is not an item index";
+      return false;
+    }
+  }
+  if (r.Failed()) {
+    sError = r.ErrorText();
+    return false;
+  }
+  if (r.Remaining() != 0) {
+    sError = std::to_string(r.Remaining()) + " unexpected bytes after the last item (offset " +
+             std::to_string(r.Position()) + ")";
+    return false;
+  }
+  d.iActPoint = data.iActPoint;
+  data = d;
+  return true;
+}
+
+bool SaveOscillogram(const std::string& sFileName, const TOscillData& data, std::string& sError) {
+  const std::vector<uint8_t> bytes = EncodeOscillogram(data);
+
+  // Devices and pipes are written in place; regular files are written aside
+  // and renamed, so a failed save never leaves a truncated file behind.
+  struct stat st {};
+  const bool boExists = ::stat(sFileName.c_str(), &st) == 0;
+  const bool boInPlace = boExists && !S_ISREG(st.st_mode);
+  // A link to a file keeps being a link: the file it points to is replaced.
+  std::string sFinal = sFileName;
+  if (boExists && !boInPlace) {
+    if (char* p = ::realpath(sFileName.c_str(), nullptr)) {
+      sFinal = p;
+      std::free(p);
+    }
+  }
+  std::string sTarget = sFinal;
+  int fd = -1;
+  if (boInPlace) {
+    fd = ::open(sFileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  } else {
+    static std::atomic<unsigned> uCounter{0};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      sTarget = sFinal + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(uCounter++);
+      fd = ::open(sTarget.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd >= 0 || errno != EEXIST) break;
+    }
+  }
+  if (fd < 0) {
+    sError = "cannot create \"" + sFileName + "\": " + ErrnoText(errno);
+    return false;
+  }
+  if (boExists && !boInPlace) ::fchmod(fd, st.st_mode & 07777);  // keep the replaced file's permissions
+
+  int iErr = 0;
+  bool ok = WriteAll(fd, bytes, iErr);
+  if (ok && !boInPlace && ::fsync(fd) != 0) {
+    iErr = errno;
+    ok = false;
+  }
+  if (::close(fd) != 0 && ok) {
+    iErr = errno;
+    ok = false;
+  }
+  if (ok && !boInPlace && ::rename(sTarget.c_str(), sFinal.c_str()) != 0) {
+    sError = "cannot replace \"" + sFileName + "\": " + ErrnoText(errno);
+    ::unlink(sTarget.c_str());
+    return false;
+  }
+  if (!ok) {
+    sError = "cannot write \"" + sFileName + "\": " + ErrnoText(iErr);
+    if (!boInPlace) ::unlink(sTarget.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool LoadOscillogram(const std::string& sFileName, TOscillData& data, std::string& sError) {
+  const int fd = ::open(sFileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    sError = "cannot open \"" + sFileName + "\": " + ErrnoText(errno);
+    return false;
+  }
+  std::vector<uint8_t> bytes;
+  uint8_t buf[65536];
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      sError = "cannot read \"" + sFileName + "\": " + ErrnoText(errno);
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    if (bytes.size() + static_cast<size_t>(n) > kMaxFileSize) {
+      sError = "\"" + sFileName + "\" is too large for an oscillogram file";
+      ok = false;
+      break;
+    }
+    bytes.insert(bytes.end(), buf, buf + n);
+  }
+  ::close(fd);
+  if (!ok) return false;
+  if (!DecodeOscillogram(bytes, data, sError)) {
+    sError = "\"" + sFileName + "\": " + sError;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zeb7
