@@ -1,0 +1,19 @@
+#pragma once
+// Changes to a running drive, one JSON object per command, for tests and demos:
+//   {"op":"set-value","target":0,"index":3,"value":42}
+//   {"op":"set-caption","target":0,"index":3,"caption":"Gain"}   (descriptor change)
+//   {"op":"set-checksum","target":0,"checksum":1234}            (global checksum; null: computed)
+//   {"op":"raise-error","controller":"Overcurrent","runtime":"Stopped"}
+//   {"op":"message","text":"Homing done"}
+//   {"op":"target","target":1,"present":false}
+#include "VirtualDrive.h"
+
+#include <string>
+
+namespace zeb7::sim {
+
+// Applies one command (the caller holds the drive's mutex); returns "" or the reason
+// the command was refused.
+std::string applyControl(VirtualDrive& drive, const std::string& jsonLine);
+
+}  // namespace zeb7::sim

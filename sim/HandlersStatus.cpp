@@ -1,0 +1,128 @@
+// Commands 4 (status), 5 (status message), 6 and 7 (error texts) and 21 (drive command).
+#include "VirtualDrive.h"
+
+namespace zeb7::sim {
+
+namespace {
+
+constexpr uint16_t kDriveError = 0x0001;       // status word bit 0
+constexpr uint16_t kControllerText = 0x0100;   // status word bit 8
+constexpr uint16_t kRuntimeText = 0x0200;      // status word bit 9
+constexpr uint8_t kEnabled = 0x01;             // status byte 2 bit 0
+constexpr uint8_t kByProgram = 0x02;           // bit 1
+constexpr uint8_t kError = 0x04;               // bit 2
+
+void status(VirtualDrive& drive, const TTelegram&, TTelegram& ans) {
+  const SimStatus& s = drive.description().status;
+  put16(ans, 0, s.wControllerStatus);
+  put16(ans, 2, latestStatusMessage(s));
+  put8(ans, 4, s.bDriveMode);
+  put8(ans, 5, s.bStatus2);
+  put8(ans, 11, s.bActiveSet);
+  put16(ans, 12, s.wValidSets);
+  ans.bLength = 14;
+}
+
+// The drive keeps the last eight messages; slot = number mod 8.
+void statusMessage(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
+  const SimStatus& s = drive.description().status;
+  const int slot = req.bLength >= 1 ? (req.baData[0] & 7) : 0;
+  const uint16_t latest = latestStatusMessage(s);
+  const SimStatusMessage* found = nullptr;
+  for (auto it = s.messages.rbegin(); it != s.messages.rend(); ++it)
+    if ((it->number & 7) == slot && uint16_t(latest - it->number) < 8) {
+      found = &*it;
+      break;
+    }
+  if (found) {
+    put16(ans, 0, found->number);
+    ans.bLength = uint8_t(2 + putText(ans, 2, found->text, 47));
+  } else {
+    // Nothing held in that slot: the newest number it would have, without text.
+    put16(ans, 0, uint16_t(latest - ((latest - slot) & 7)));
+    ans.bLength = 3;
+  }
+}
+
+void errorText(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
+  const SimStatus& s = drive.description().status;
+  const std::string& text = req.bCommand == 6 ? s.controllerError : s.runtimeError;
+  ans.bLength = uint8_t(putText(ans, 0, text, 47));
+}
+
+void driveCommand(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
+  if (req.bLength < 4) {
+    ans.ttType = ttNak;
+    return;
+  }
+  const uint16_t code = get16(req, 0);
+  const int sequence = get16(req, 2);
+  ans.ttType = ttAck;
+  // Repeats of a command (lost acknowledge) carry the same number: act only once.
+  int& last = drive.lastCommandSequence[req.bTarget];
+  if (sequence == last) return;
+
+  DriveDescription& d = drive.description();
+  SimStatus& s = d.status;
+  const uint8_t low = code & 0xFF, high = code >> 8;
+  const bool driveWide = req.bTarget == 0;  // the drive's state lives with target 0
+  const bool error = (s.wControllerStatus & kDriveError) && (s.bStatus2 & kError);
+  if (code == 1) {
+    if (driveWide && !error) s.bStatus2 = uint8_t((s.bStatus2 & ~kByProgram) | kEnabled);
+  } else if (code == 2) {
+    if (driveWide) {
+      s.bStatus2 &= uint8_t(~(kEnabled | kByProgram | kError));
+      s.wControllerStatus &= uint16_t(~(kDriveError | kControllerText | kRuntimeText));
+    }
+  } else if (code == 3) {
+    if (driveWide && !error) s.bStatus2 |= kEnabled | kByProgram;
+  } else if (code == 4) {
+    if (driveWide) {
+      s.wValidSets |= uint16_t(1u << (s.bActiveSet & 15));
+      pushStatusMessage(s, "Parameters written to flash");
+    }
+  } else if (code == 12) {
+    if (driveWide) s.wValidSets &= uint16_t(~(1u << (s.bActiveSet & 15)));
+  } else if (low == 8 && high < 16) {
+    if (driveWide) {
+      s.bActiveSet = high;
+      pushStatusMessage(s, "Parameter set " + std::to_string(high) + " active");
+    }
+  } else if (low == 10) {
+    d.targets[req.bTarget].paramVersion = high;
+  } else {
+    ans.ttType = ttNak;
+    return;
+  }
+  last = sequence;
+}
+
+}  // namespace
+
+uint16_t latestStatusMessage(const SimStatus& s) {
+  return s.messages.empty() ? 0 : s.messages.back().number;
+}
+
+void pushStatusMessage(SimStatus& s, const std::string& latin1) {
+  s.messages.push_back({uint16_t(latestStatusMessage(s) + 1), latin1});
+  if (s.messages.size() > 8) s.messages.erase(s.messages.begin(), s.messages.end() - 8);
+}
+
+void raiseDriveError(SimStatus& s, const std::string& controllerText, const std::string& runtimeText) {
+  s.wControllerStatus |= kDriveError;
+  s.bStatus2 = uint8_t((s.bStatus2 & ~(kEnabled | kByProgram)) | kError);
+  s.controllerError = controllerText;
+  s.runtimeError = runtimeText;
+  if (!controllerText.empty()) s.wControllerStatus |= kControllerText;
+  if (!runtimeText.empty()) s.wControllerStatus |= kRuntimeText;
+}
+
+void registerStatusCommands(VirtualDrive& drive) {
+  drive.setHandler(4, status);
+  drive.setHandler(5, statusMessage);
+  drive.setHandler(6, errorText);
+  drive.setHandler(7, errorText);
+  drive.setHandler(21, driveCommand);
+}
+
+}  // namespace zeb7::sim

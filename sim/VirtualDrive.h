@@ -1,0 +1,82 @@
+#pragma once
+// The drive's firmware as seen over the line: one answer per request, chosen by a
+// table of command handlers. Each command group registers its handlers from its own
+// source file (register*Commands), so new groups drop in without touching the rest.
+#include "DriveDescription.h"
+#include "link/C167Comm.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+
+namespace zeb7::sim {
+
+class VirtualDrive;
+
+// Fills `ans` (already carrying the request's ident, command and target, type ttNormal,
+// bLength 0, zero data). Set ans.ttType to ttAck or ttNak for a bare acknowledge or a
+// refusal, ttNone for no answer at all. Called with the drive's mutex held.
+using CommandHandler = std::function<void(VirtualDrive& drive, const TTelegram& req, TTelegram& ans)>;
+
+class VirtualDrive {
+ public:
+  explicit VirtualDrive(DriveDescription description = defaultDrive());
+
+  // The one answer to a data frame from the PC (ttNone: stay silent).
+  TTelegram answer(const TTelegram& request);
+
+  void setHandler(uint8_t command, CommandHandler handler);
+  bool hasHandler(uint8_t command) const { return bool(handlers_[command]); }
+
+  // The description is changed by handlers (value writes, drive commands) and by the
+  // control channel; hold mutex() around any access from outside a handler.
+  DriveDescription& description() { return d_; }
+  std::mutex& mutex() { return mutex_; }
+
+  // Drive-command bookkeeping: the last sequence number seen per target, so that a
+  // repeated command telegram is acknowledged without acting twice.
+  std::array<int, 10> lastCommandSequence{};
+
+ private:
+  DriveDescription d_;
+  std::array<CommandHandler, 256> handlers_{};
+  std::mutex mutex_;
+};
+
+// Little-endian helpers over telegram data.
+inline void put8(TTelegram& t, int at, uint32_t v) { t.baData[at] = uint8_t(v); }
+inline void put16(TTelegram& t, int at, uint32_t v) {
+  t.baData[at] = uint8_t(v);
+  t.baData[at + 1] = uint8_t(v >> 8);
+}
+inline void put32(TTelegram& t, int at, uint32_t v) {
+  put16(t, at, v & 0xFFFF);
+  put16(t, at + 2, v >> 16);
+}
+inline uint16_t get16(const TTelegram& t, int at) {
+  return uint16_t(t.baData[at] | (t.baData[at + 1] << 8));
+}
+inline uint32_t get32(const TTelegram& t, int at) {
+  return uint32_t(get16(t, at)) | (uint32_t(get16(t, at + 2)) << 16);
+}
+// Stores the text (truncated to maxChars) and a terminating zero at `at`; returns the
+// length of data up to and including the zero.
+int putText(TTelegram& t, int at, const std::string& latin1, int maxChars);
+// Text from data byte `at` up to the first zero or the end of the data.
+std::string getText(const TTelegram& t, int at);
+
+// Command groups.
+void registerVersionCommands(VirtualDrive& drive);    // 3
+void registerParameterCommands(VirtualDrive& drive);  // 10-15, 20
+void registerStringCommands(VirtualDrive& drive);     // 30-33, 38, 39
+void registerStatusCommands(VirtualDrive& drive);     // 4-7, 21
+
+// Drive status helpers shared by the status handlers and the control channel.
+uint16_t latestStatusMessage(const SimStatus& s);
+void pushStatusMessage(SimStatus& s, const std::string& latin1);  // keeps the last eight
+void raiseDriveError(SimStatus& s, const std::string& controllerText, const std::string& runtimeText);
+
+}  // namespace zeb7::sim
