@@ -97,8 +97,9 @@ std::optional<double> TickStep(double& dLo, double& dHi, int32_t iTicks) {
     dLo = -1.0;
     dHi = 1.0;
   }
+  if (iTicks <= 0) return std::nullopt;
   const double q = (dHi - dLo) / iTicks;
-  if (iTicks == 0 || !(q > 0.0) || !std::isfinite(q)) return std::nullopt;
+  if (!(q > 0.0) || !std::isfinite(q)) return std::nullopt;
   const double b = OsciLog10(q);
   const double c = (b + 100.0) - std::trunc(b + 100.0);
   const double m = c < 0.3 ? 1.0 : c < 0.6 ? 2.0 : c < 0.7 ? 4.0 : 5.0;
@@ -119,6 +120,7 @@ std::optional<std::pair<int64_t, int64_t>> TickIndexRange(double dLo, double dHi
 
 double XLabelValue(double x, double dXStep, double dXMod) {
   if (!(dXStep / 10000 < dXMod)) return x;
+  if (dXMod == 0.0) return 0.0;  // division by zero
   const double q = x / dXMod;
   if (!std::isfinite(q)) return 0.0;
   const double r = dXMod * (q - std::trunc(q));
@@ -249,8 +251,9 @@ double YLabelColumn(double dXMinCirc, double dXMaxCirc) {
 
 std::optional<int32_t> CircularStartIndex(int32_t n, double dXCircularOffset, double dXMin, double dXMax) {
   if (n <= 0) return 0;
+  if (dXMax == dXMin) return std::nullopt;
   const double q = dXCircularOffset / (dXMax - dXMin);
-  if (dXMax == dXMin || !std::isfinite(q)) return std::nullopt;
+  if (!std::isfinite(q)) return std::nullopt;
   double f = q - std::trunc(q);
   if (f < 0) f += 1.0;
   // A tiny negative fraction plus 1 rounds to 1.0, which would start one past
