@@ -1,5 +1,7 @@
 #include "model/DriveModel.h"
 
+#include "link/ThrdComm.h"
+
 namespace zeb7 {
 
 namespace {
@@ -17,6 +19,18 @@ TDriveModel::TDriveModel()
       Status(TargetInfo),
       ExchVars(Context, TargetInfo, ParameterList, Strings, ProjectState, Status) {
   Status.SendCommand = [this](uint16_t command) { ExchVars.SendCommand(command); };
+}
+
+void TDriveModel::Run(TCommInterface& comm) {
+  if (!ExchVars.boRunning) comm.AddNakFunction(TelegramFunction(&ProjectState, &TFrmProjectState::OnNakTelegram));
+  ExchVars.Run(comm);
+  comm_ = &comm;
+}
+
+void TDriveModel::Stop() {
+  if (!comm_) return;
+  ExchVars.Stop();
+  comm_->RemoveNakFunction(TelegramFunction(&ProjectState, &TFrmProjectState::OnNakTelegram));
 }
 
 }  // namespace zeb7

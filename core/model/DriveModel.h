@@ -25,6 +25,12 @@ class TDriveModel {
   // arrive on another thread): hold it while walking the lists.
   std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(Context.Mutex); }
 
+  // Starts the data exchange the way the main window does: the negative-answer
+  // routing first (so it sees refusals before the dispatcher), then the
+  // dispatcher and the idle poller. Stop undoes it.
+  void Run(TCommInterface& comm);
+  void Stop();
+
   TModelContext Context;
   TTargetInfoArray TargetInfo;
   TStringLists Strings;
@@ -32,6 +38,9 @@ class TDriveModel {
   TFrmProjectState ProjectState;
   TDriveStatus Status;
   TDMExchVars ExchVars;
+
+ private:
+  TCommInterface* comm_ = nullptr;
 };
 
 }  // namespace zeb7

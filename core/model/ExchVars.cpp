@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "link/ThrdComm.h"
 #include "model/DisplayLink.h"
 #include "model/DriveStatus.h"
 #include "model/FrmProjectDatabase.h"
@@ -20,6 +21,41 @@ constexpr int kMaxStringChars = 100;
 TDMExchVars::TDMExchVars(TModelContext& ctx, TTargetInfoArray& targets, TParameterList& params,
                          TStringLists& strings, TFrmProjectState& project, TDriveStatus& status)
     : ctx_(ctx), targets_(targets), params_(params), strings_(strings), project_(project), status_(status) {}
+
+bool TCommInterfaceLink::Opened() const { return comm_.Opened(); }
+int TCommInterfaceLink::GetSendQueueSize() const { return comm_.GetSendQueueSize(); }
+void TCommInterfaceLink::PostTelegram(std::unique_ptr<TTelegram> tele) { comm_.PostTelegram(std::move(tele)); }
+
+void TDMExchVars::Run(TCommInterface& comm) {
+  if (boRunning) return;
+  if (comm_ != &comm) {
+    commLink_ = std::make_unique<TCommInterfaceLink>(comm);
+    comm_ = &comm;
+  }
+  link_ = commLink_.get();
+  comm.AddIdleFunction(WakeUpFunction(this, &TDMExchVars::IdleProc));
+  const TTelegramFunction dispatcher = TelegramFunction(this, &TDMExchVars::OnTelegram);
+  comm.AddReceiveFunction(dispatcher);
+  comm.AddNakFunction(dispatcher);
+  comm.AddAckFunction(dispatcher);
+  boRunning = true;
+}
+
+void TDMExchVars::Stop() {
+  if (!boRunning || !comm_) return;
+  comm_->RemoveIdleFunction(WakeUpFunction(this, &TDMExchVars::IdleProc));
+  const TTelegramFunction dispatcher = TelegramFunction(this, &TDMExchVars::OnTelegram);
+  comm_->RemoveReceiveFunction(dispatcher);
+  comm_->RemoveAckFunction(dispatcher);
+  comm_->RemoveNakFunction(dispatcher);
+  boRunning = false;
+}
+
+bool TDMExchVars::OnTelegram(std::unique_ptr<TTelegram>& tele) {
+  if (!tele || !Dispatch(*tele)) return false;
+  tele.reset();  // accepted: this callback owns the copy
+  return true;
+}
 
 bool TDMExchVars::Idle() {
   ITelegramLink* link = link_;

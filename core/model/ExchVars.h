@@ -31,6 +31,20 @@ class ITelegramLink {
   virtual void PostTelegram(std::unique_ptr<TTelegram> tele) = 0;
 };
 
+class TCommInterface;
+
+// ITelegramLink over the process's communication interface.
+class TCommInterfaceLink : public ITelegramLink {
+ public:
+  explicit TCommInterfaceLink(TCommInterface& comm) : comm_(comm) {}
+  bool Opened() const override;
+  int GetSendQueueSize() const override;
+  void PostTelegram(std::unique_ptr<TTelegram> tele) override;
+
+ private:
+  TCommInterface& comm_;
+};
+
 class TDMExchVars {
  public:
   static constexpr int kMaxQueuedPolls = 5;
@@ -40,6 +54,15 @@ class TDMExchVars {
 
   void SetLink(ITelegramLink* link) { link_ = link; }
   ITelegramLink* Link() const { return link_; }
+
+  // Registers the idle function and the dispatcher (receive, negative
+  // acknowledge, acknowledge) with the link and posts through it from now on.
+  void Run(TCommInterface& comm);
+  // Removes them again; sending keeps using the link.
+  void Stop();
+  // The callback registered with the link: takes and frees what it handles.
+  bool OnTelegram(std::unique_ptr<TTelegram>& tele);
+  void IdleProc() { Idle(); }
 
   // Idle function (worker thread): posts at most one polling telegram while
   // fewer than five are queued. Returns whether one was posted.
@@ -71,7 +94,9 @@ class TDMExchVars {
   TStringLists& strings_;
   TFrmProjectState& project_;
   TDriveStatus& status_;
-  ITelegramLink* link_ = nullptr;
+  std::atomic<ITelegramLink*> link_{nullptr};
+  std::unique_ptr<TCommInterfaceLink> commLink_;
+  TCommInterface* comm_ = nullptr;
   std::atomic<uint16_t> commandSequence_{1};
 };
 

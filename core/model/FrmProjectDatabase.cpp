@@ -349,6 +349,12 @@ bool TFrmProjectState::HandleNakTelegram(const TTelegram& tele) {
          strings_.TypePlateLists[t]->HandleTelegram(tele);
 }
 
+bool TFrmProjectState::OnNakTelegram(std::unique_ptr<TTelegram>& tele) {
+  if (!tele || !HandleNakTelegram(*tele)) return false;
+  tele.reset();
+  return true;
+}
+
 void TFrmProjectState::WriteToIniFile(TCustomIniFile& ini) {
   std::lock_guard lock(ctx_.Mutex);
   for (int t = 0; t < kTargetCount; ++t) {

@@ -5,6 +5,7 @@
 // window only renders this object's log and progress.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,8 @@ class TFrmProjectState {
   // lists of the target. True when one of them took the telegram (the caller,
   // the callback registered with the link, then frees it).
   bool HandleNakTelegram(const TTelegram& tele);
+  // The same as the callback registered with the link: frees what it takes.
+  bool OnNakTelegram(std::unique_ptr<TTelegram>& tele);
 
   void BeginDatabaseUpdate();
   void EndDatabaseUpdate();

@@ -144,6 +144,7 @@ struct FakeDrive {
   };
   std::map<int, Target> targets;
   int answered = 0;
+  int commands = 0;
 
   Target& AddTarget(int t, int nParams, int nGroups) {
     Target& tg = targets[t];
@@ -190,6 +191,12 @@ struct FakeDrive {
     switch (req.bCommand) {
       case kCmdVersion: return VersionAnswer(req.bTarget, tg.info);
       case kCmdStatus: return test::Answer(kCmdStatus, req.bTarget, 14);
+      case 21: {
+        TTelegram ack = req;
+        ack.ttType = ttAck;
+        ++commands;
+        return ack;
+      }
       case 30: return str(tg.groups);
       case 38: return str(tg.descriptions);
       case 39: return str(tg.parents);
@@ -201,6 +208,14 @@ struct FakeDrive {
     switch (req.bCommand) {
       case 10:
       case 11: return ValueAnswer(req.bCommand, req.bTarget, index, p.checksum, p.value);
+      case 20: {
+        const uint16_t cs = static_cast<uint16_t>(req.baData[2] | (req.baData[3] << 8));
+        if (cs != p.checksum) return nak;
+        uint64_t v = 0;
+        for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(req.baData[4 + i]) << (8 * i);
+        p.value = static_cast<int64_t>(v);
+        return ValueAnswer(20, req.bTarget, index, p.checksum, p.value, 12);
+      }
       case 12: return DescriptorAnswer(12, req.bTarget, index, p.checksum, p.group, p.type, p.name);
       case 13: return DescriptorAnswer(13, req.bTarget, index, p.checksum, p.group, p.type, p.control);
       case 14: return DescriptorAnswer(14, req.bTarget, index, p.checksum, p.group, p.type, p.caption);
