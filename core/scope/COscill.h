@@ -17,6 +17,16 @@ enum TGraphStyle : uint8_t { gsSingleLine = 0, gsDoubleLine = 1 };
 
 constexpr int32_t kOsciCurves = 12;
 
+struct TRgb {
+  uint8_t r, g, b;
+  friend bool operator==(const TRgb&, const TRgb&) = default;
+};
+// Default curve colours of the chart: black, maroon, red, fuchsia, teal,
+// lime, blue, purple, gray, white, green, navy.
+inline constexpr TRgb kOsciDefaultColors[kOsciCurves] = {
+    {0, 0, 0},   {128, 0, 0},   {255, 0, 0},     {255, 0, 255},   {0, 128, 128}, {0, 255, 0},
+    {0, 0, 255}, {128, 0, 128}, {128, 128, 128}, {255, 255, 255}, {0, 128, 0},   {0, 0, 128}};
+
 struct TYRange {
   double dMin = -1.0;
   double dMax = 1.0;

@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scope/COscill.h"
+
 namespace zeb7 {
 
 constexpr int32_t kOscChannels = 10;
@@ -17,6 +19,12 @@ constexpr uint32_t kRcgMagic = 33445566;  // 0x01FE56BE
 constexpr uint16_t kRcgVersion = 100;
 constexpr size_t kRcgHeaderSize = 12;
 constexpr size_t kRcgSamplesSize = 2u * kOscChannels * kOscPoints;
+
+// Channel colours of the window: black, maroon, red, fuchsia, teal, green,
+// blue, purple, gray, navy (the chart's own defaults differ from index 5 on).
+inline constexpr TRgb kChannelColors[kOscChannels] = {
+    {0, 0, 0},   {128, 0, 0},   {255, 0, 0},     {255, 0, 255}, {0, 128, 128},
+    {0, 128, 0}, {0, 0, 255},   {128, 0, 128},   {128, 128, 128}, {0, 0, 128}};
 
 // Item texts of the window's choice boxes; the file stores the item indexes.
 inline constexpr std::array<std::string_view, 4> kRecorderItems{"Recorder 0", "Recorder 1", "Recorder 2",
