@@ -1,5 +1,6 @@
 #pragma once
 // Shared digit walking for the hexadecimal and binary converters (HexToInt, HexToInt64, BinToInt64).
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -18,13 +19,19 @@ inline std::string_view Trim(std::string_view s) {
 
 inline char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
+// Hex digit values by character; -1 for every other character. A table, because the image
+// readers look up two digits per data byte.
+inline constexpr std::array<signed char, 256> kHexDigitValue = [] {
+  std::array<signed char, 256> t{};
+  for (auto& v : t) v = -1;
+  for (int c = '0'; c <= '9'; ++c) t[static_cast<std::size_t>(c)] = static_cast<signed char>(c - '0');
+  for (int c = 'a'; c <= 'f'; ++c) t[static_cast<std::size_t>(c)] = static_cast<signed char>(c - 'a' + 10);
+  for (int c = 'A'; c <= 'F'; ++c) t[static_cast<std::size_t>(c)] = static_cast<signed char>(c - 'A' + 10);
+  return t;
+}();
+
 // Value 0..15 of a hex digit, or -1.
-inline int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+inline int HexDigit(char c) { return kHexDigitValue[static_cast<unsigned char>(c)]; }
 
 struct TRadixValue {
   std::uint64_t value;  // two's-complement result, wrapped to 64 bits, sign applied

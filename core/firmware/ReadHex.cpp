@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "firmware/NumberText.h"
 #include "firmware/Psscanf.h"
@@ -33,7 +32,12 @@ std::int32_t HexValue(const std::string& s, std::size_t from, std::size_t count)
 }
 
 // Two-digit field at a fixed position of a line whose length has already been checked.
-std::optional<std::int32_t> FieldAt(const std::string& s, std::size_t pos) {
+// Plain digits are decoded here; anything else gets the scanner's full "%2X" treatment.
+inline std::optional<std::int32_t> FieldAt(const std::string& s, std::size_t pos) {
+  if (pos + 2 <= s.size()) {
+    const int hi = numbertext::HexDigit(s[pos]), lo = numbertext::HexDigit(s[pos + 1]);
+    if ((hi | lo) >= 0) return hi * 16 + lo;
+  }
   if (pos >= s.size()) return std::nullopt;
   return ScanHexField(s.data() + pos, s.size() - pos, 2);
 }
@@ -48,7 +52,7 @@ std::uint32_t LoByte(std::int32_t v) { return U(v) & 0xFF; }
 // characters of a line are kept (the CR is removed before the cut).
 class THexReader::TLineSource {
  public:
-  explicit TLineSource(int fd) : fd_(fd), buf_(256 * 1024) {}
+  explicit TLineSource(int fd) : fd_(fd), buf_(new char[kBufferSize]) {}
   ~TLineSource() { ::close(fd_); }
 
   // False at end of file. Throws EHexReadError on a read failure.
@@ -63,7 +67,7 @@ class THexReader::TLineSource {
         break;
       }
       any = true;
-      const char* s = buf_.data() + pos_;
+      const char* s = buf_.get() + pos_;
       const auto* nl = static_cast<const char*>(std::memchr(s, '\n', end_ - pos_));
       const std::size_t chunk = nl ? static_cast<std::size_t>(nl - s) : end_ - pos_;
       if (chunk > 0) {
@@ -86,7 +90,7 @@ class THexReader::TLineSource {
  private:
   bool Fill() {
     for (;;) {
-      const ssize_t n = ::read(fd_, buf_.data(), buf_.size());
+      const ssize_t n = ::read(fd_, buf_.get(), kBufferSize);
       if (n > 0) {
         pos_ = 0;
         end_ = static_cast<std::size_t>(n);
@@ -97,8 +101,9 @@ class THexReader::TLineSource {
     }
   }
 
+  static constexpr std::size_t kBufferSize = 64 * 1024;
   int fd_;
-  std::vector<char> buf_;
+  std::unique_ptr<char[]> buf_;  // left uninitialised: only bytes read are looked at
   std::size_t pos_ = 0, end_ = 0;
 };
 

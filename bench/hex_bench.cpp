@@ -1,0 +1,108 @@
+// Generates a 16 MiB image as Intel HEX (16-byte records, via objcopy from random bytes), then
+// times reading it into 64-byte program blocks against `objcopy -I ihex -O binary` on the same
+// file. Each is run three times, alternating; the best time of each counts.
+// Usage: hex_bench [MiB]   (default 16)
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "firmware/DownloadImage.h"
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+bool Spawn(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return false;
+  int status = 0;
+  if (waitpid(pid, &status, 0) != pid) return false;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::size_t mib = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 16;
+  const std::size_t size = mib * 1024 * 1024;
+  std::string pattern = (std::filesystem::temp_directory_path() / "zeb7hexbenchXXXXXX").string();
+  if (!::mkdtemp(pattern.data())) {
+    std::perror("mkdtemp");
+    return 1;
+  }
+  const std::filesystem::path dir = pattern;
+  const std::string bin = (dir / "image.bin").string(), hex = (dir / "image.hex").string(),
+                    back = (dir / "back.bin").string();
+  int rc = 0;
+  [&] {
+    std::vector<std::uint8_t> data(size);
+    std::mt19937_64 rng(20261209);
+    for (std::size_t i = 0; i < size; i += 8) {
+      const std::uint64_t r = rng();
+      for (std::size_t k = 0; k < 8 && i + k < size; ++k) data[i + k] = static_cast<std::uint8_t>(r >> (8 * k));
+    }
+    std::ofstream(bin, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
+                                                static_cast<std::streamsize>(data.size()));
+    if (!Spawn({"objcopy", "-I", "binary", "-O", "ihex", bin, hex})) {
+      std::fprintf(stderr, "objcopy could not make the Intel HEX file\n");
+      rc = 1;
+      return;
+    }
+    std::printf("hex file: %ju bytes of text for %zu bytes of data\n",
+                static_cast<std::uintmax_t>(std::filesystem::file_size(hex)), size);
+
+    double best = 1e9, bestObjcopy = 1e9;
+    std::size_t blocks = 0;
+    bool verified = false;
+    for (int round = 0; round < 3; ++round) {
+      zeb7::TDownloadImage image;
+      const auto t0 = Clock::now();
+      const bool ok = image.LoadHexFile(hex, [](const std::string& m) { std::fprintf(stderr, "%s\n", m.c_str()); });
+      const double s = Seconds(t0);
+      if (!ok) {
+        rc = 1;
+        return;
+      }
+      best = std::min(best, s);
+      blocks = image.DataList().size();
+      if (round == 0) {
+        verified = image.ByteCount() == size;
+        for (const auto& b : image.DataList())
+          verified = verified && b.uAddress + b.bLength <= size &&
+                     std::equal(b.baData.begin(), b.baData.begin() + b.bLength, data.begin() + b.uAddress);
+      }
+      const auto t1 = Clock::now();
+      if (!Spawn({"objcopy", "-I", "ihex", "-O", "binary", hex, back})) {
+        std::fprintf(stderr, "objcopy could not read the Intel HEX file\n");
+        rc = 1;
+        return;
+      }
+      const double o = Seconds(t1);
+      bestObjcopy = std::min(bestObjcopy, o);
+      std::printf("round %d: reader %.3f s, objcopy %.3f s\n", round + 1, s, o);
+    }
+    std::printf("blocks=%zu verified=%s\n", blocks, verified ? "yes" : "NO");
+    std::printf("bytes=%zu seconds=%.3f objcopy_seconds=%.3f ratio=%.3f\n", size, best, bestObjcopy,
+                best / bestObjcopy);
+  }();
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return rc;
+}
