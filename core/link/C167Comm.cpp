@@ -495,11 +495,23 @@ void TPortTable::ClearEntries() {
   for (auto& e : aEntries) e.clear();
 }
 
+void TPortTable::SetSystemFolders(const std::string& sysClassTty, const std::string& devDir) {
+  std::lock_guard lock(FLock);
+  sSysClassTty = sysClassTty;
+  sDevDir = devDir;
+}
+
 std::vector<std::string> TPortTable::SystemDevices() const {
   namespace fs = std::filesystem;
+  std::string sysDir, devDir;
+  {
+    std::lock_guard lock(FLock);
+    sysDir = sSysClassTty;
+    devDir = sDevDir;
+  }
   std::vector<std::string> names;
   std::error_code ec;
-  for (fs::directory_iterator it(sSysClassTty, ec), end; !ec && it != end; it.increment(ec)) {
+  for (fs::directory_iterator it(sysDir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.rfind("ttyUSB", 0) != 0 && name.rfind("ttyACM", 0) != 0 && name.rfind("ttyS", 0) != 0) continue;
     std::error_code ec2;
@@ -509,7 +521,7 @@ std::vector<std::string> TPortTable::SystemDevices() const {
   std::sort(names.begin(), names.end(), NaturalLess);
   std::vector<std::string> paths;
   paths.reserve(names.size());
-  for (const auto& n : names) paths.push_back(sDevDir + "/" + n);
+  for (const auto& n : names) paths.push_back(devDir + "/" + n);
   return paths;
 }
 

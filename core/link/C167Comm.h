@@ -210,6 +210,8 @@ class TPortTable {
   void SetEntry(int32_t nPort, const std::string& path);
   std::string Entry(int32_t nPort) const;
   void ClearEntries();
+  // Where the system's devices are looked up (tests point this elsewhere).
+  void SetSystemFolders(const std::string& sysClassTty, const std::string& devDir);
 
   // The device for `nPort`, or "" when there is none.
   std::string DevicePath(int32_t nPort) const;
