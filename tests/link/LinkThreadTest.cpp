@@ -1,0 +1,186 @@
+// The worker on its own thread: hand-overs to the test thread, shutdown with
+// hand-overs pending, suspension and idle removal.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "FakePort.h"
+#include "link/ThrdComm.h"
+
+namespace zeb7 {
+namespace {
+
+using test::FakeLine;
+using test::FakePort;
+using Clock = std::chrono::steady_clock;
+
+std::unique_ptr<TCommInterface> MakeLink(TQueueExecutor& exec, std::shared_ptr<FakeLine> line) {
+  auto comm = std::make_unique<TCommInterface>(exec, SteadyClock(), std::make_unique<FakePort>(line, &SteadyClock()));
+  comm->PortTable().SetEntry(1, "/dev/fake0");
+  return comm;
+}
+
+double SecondsSince(Clock::time_point t) { return std::chrono::duration<double>(Clock::now() - t).count(); }
+
+TEST(QueueExecutor, RunsOnMainThreadAndAborts) {
+  TQueueExecutor exec;
+  std::atomic<bool> abort{false};
+  std::thread::id ranOn;
+  std::atomic<int> result{0};
+  std::thread worker([&] {
+    bool ok = exec.RunSync([&] { ranOn = std::this_thread::get_id(); }, abort);
+    bool threw = false;
+    try {
+      exec.RunSync([] { throw std::runtime_error("x"); }, abort);
+    } catch (const std::runtime_error&) {
+      threw = true;
+    }
+    result = (ok ? 1 : 0) + (threw ? 2 : 0);
+  });
+  const auto start = Clock::now();
+  while (result == 0 && SecondsSince(start) < 5) exec.WaitAndProcess(10);
+  worker.join();
+  EXPECT_EQ(result, 3);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+
+  // Nobody drains: the abort flag releases the waiting thread unrun.
+  bool ran = false;
+  std::atomic<int> aborted{-1};
+  std::thread waiter([&] { aborted = exec.RunSync([&] { ran = true; }, abort) ? 0 : 1; });
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  abort = true;
+  exec.WakeWaiters();
+  waiter.join();
+  EXPECT_EQ(aborted, 1);
+  exec.ProcessPending();
+  EXPECT_FALSE(ran);
+}
+
+TEST(LinkThread, AnswersArriveOnTheMainThreadInOrder) {
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  line->onFrame = [&](const TTelegram& req) {
+    TTelegram ans = req;
+    ans.bLength = 2;
+    ans.baData[0] = req.bCommand;
+    line->Push(EncodeTelegram(ans));
+  };
+  auto comm = MakeLink(exec, line);
+  constexpr int kCount = 300;
+  std::atomic<int> posted{0};
+  std::vector<int> order;
+  bool offMain = false;
+  const std::thread::id mainId = std::this_thread::get_id();
+  comm->AddIdleFunction(WakeUpFunction(&posted, [&] {
+    // Runs in the worker: only posts.
+    while (posted < kCount && comm->GetSendQueueSize() < 5) {
+      auto t = std::make_unique<TTelegram>();
+      t->bCommand = static_cast<uint8_t>(posted % 200);
+      t->bTarget = static_cast<uint8_t>(posted % 10);
+      comm->PostTelegram(std::move(t));
+      ++posted;
+    }
+  }));
+  comm->AddReceiveFunction(TelegramFunction(&order, [&](std::unique_ptr<TTelegram>& t) {
+    offMain |= std::this_thread::get_id() != mainId;
+    order.push_back(t->baData[0]);
+    return true;
+  }));
+  comm->AddAckFunction(TelegramFunction(&mainId, [&](std::unique_ptr<TTelegram>&) {
+    offMain |= std::this_thread::get_id() != mainId;
+    return false;
+  }));
+  std::vector<std::string> errors;
+  comm->SetOnErrorMessage([&](const std::string& s) { errors.push_back(s); });
+  ASSERT_TRUE(comm->OpenCom());
+  comm->Resume();
+  const auto start = Clock::now();
+  while (static_cast<int>(order.size()) < kCount && SecondsSince(start) < 20) exec.WaitAndProcess(5);
+  ASSERT_EQ(static_cast<int>(order.size()), kCount);
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(order[i], i % 200) << i;
+  EXPECT_FALSE(offMain);
+  EXPECT_EQ(comm->Good(), kCount);
+  EXPECT_EQ(comm->Bad(), 0);
+  EXPECT_EQ(comm->Repeated(), 0);
+  EXPECT_TRUE(errors.empty());
+}
+
+TEST(LinkThread, ShutdownWithHandOversPendingDoesNotHang) {
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  auto comm = MakeLink(exec, line);
+  comm->SetOnErrorMessage([](const std::string&) {});
+  ASSERT_TRUE(comm->OpenCom());
+  for (int i = 0; i < 5; ++i) comm->PostTelegram(std::make_unique<TTelegram>());
+  comm->Resume();
+  // The worker now waits in a fetch hand-over that nobody serves.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const auto start = Clock::now();
+  comm.reset();
+  EXPECT_LT(SecondsSince(start), 1.5);
+}
+
+TEST(LinkThread, SuspendWaitsUntilTheWorkerPauses) {
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  auto comm = MakeLink(exec, line);
+  ASSERT_TRUE(comm->OpenCom());
+  comm->Resume();
+  for (int i = 0; i < 3; ++i) comm->PostTelegram(std::make_unique<TTelegram>());
+  // No draining before Suspend: it must serve the pending fetch itself.
+  comm->Suspend();
+  EXPECT_TRUE(comm->Thread().ThreadIsPausing);
+  line->TakeTx();
+  comm->PostTelegram(std::make_unique<TTelegram>());
+  for (int i = 0; i < 10; ++i) exec.WaitAndProcess(10);
+  EXPECT_TRUE(line->TakeTx().empty());
+  comm->Resume();
+  const auto start = Clock::now();
+  while (line->TakeTx().empty() && SecondsSince(start) < 5) exec.WaitAndProcess(5);
+  EXPECT_LT(SecondsSince(start), 5);
+}
+
+TEST(LinkThread, RemovingAnIdleFunctionWaitsForItsCall) {
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  auto comm = MakeLink(exec, line);
+  ASSERT_TRUE(comm->OpenCom());
+  std::atomic<bool> inside{false};
+  std::atomic<int> calls{0};
+  auto idle = WakeUpFunction(&calls, [&] {
+    inside = true;
+    ++calls;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    inside = false;
+  });
+  comm->AddIdleFunction(idle);
+  comm->Resume();
+  const auto start = Clock::now();
+  while (!inside && SecondsSince(start) < 5) std::this_thread::yield();
+  ASSERT_TRUE(inside);
+  comm->RemoveIdleFunction(idle);
+  EXPECT_FALSE(inside);
+  const int after = calls;
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(calls, after);
+}
+
+TEST(LinkThread, OpenFromTheMainThreadReportsDirectly) {
+  // The open error goes through the hand-over; from the main thread it must
+  // run at once instead of waiting for itself.
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  line->failOpen = true;
+  auto comm = MakeLink(exec, line);
+  std::vector<std::string> errors;
+  comm->SetOnErrorMessage([&](const std::string& s) { errors.push_back(s); });
+  comm->Resume();
+  EXPECT_FALSE(comm->OpenCom());
+  EXPECT_FALSE(errors.empty());
+  comm->CloseCom();
+}
+
+}  // namespace
+}  // namespace zeb7
