@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <fstream>
@@ -500,6 +501,35 @@ DriveDescription defaultDrive() {
   d.status.bActiveSet = 0;
   d.status.wValidSets = 0x0003;
   d.status.messages = {{1, "Power on"}, {2, "Parameters loaded from flash"}, {3, "Ready"}};
+  return d;
+}
+
+DriveDescription generatedDrive(int count0, int count1) {
+  DriveDescription d = defaultDrive();
+  static const char* const kinds[][2] = {
+      {"NUMERIC", "-6|2|0.01|V"},         {"THUMB", "5|0|1|"},  {"CHECK", "Option on"},
+      {"RADIO", "Off|Slow|Fast"},         {"LED", "GR|Active"}, {"LEDRADIO", "RGY|One|Two|Three"},
+      {"LEDARRAY", "G|Bit 0|Bit 1|Bit 2"}, {"Numeric", "6f|0|1|"}, {"numeric", "4x"}};
+  const int counts[2] = {count0, count1};
+  for (int t = 0; t < 2; ++t) {
+    SimTarget& target = d.targets[t];
+    const int have = int(target.parameters.size());
+    for (int i = have; i < std::clamp(counts[t], 0, 65535); ++i) {
+      const auto& k = kinds[i % 9];
+      SimParameter p;
+      char name[32];
+      std::snprintf(name, sizeof name, "T%dP%04d", t, i);
+      p.sFirmwareName = name;
+      p.sControl = k[0];
+      p.sCaption = std::string("Generated ") + name;
+      p.sControlProperties = k[1];
+      p.bGroup = uint8_t(i % target.groups.size());
+      p.iType = i % 9 == 7 ? -1 : 0;
+      p.value = p.iType < 0 ? floatBits(float(i) / 4) : (i * 7) % 1000 - 300;
+      target.parameters.push_back(std::move(p));
+    }
+    if (counts[t] >= 0 && counts[t] < have) target.parameters.resize(size_t(counts[t]));
+  }
   return d;
 }
 

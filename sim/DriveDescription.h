@@ -92,6 +92,10 @@ nlohmann::json driveToJson(const DriveDescription& d);
 // Two present targets with parameters of every control kind, groups with
 // descriptions and parents, and type plate lines.
 DriveDescription defaultDrive();
+// The default drive's targets 0 and 1 filled up to `count0` and `count1` parameters
+// (every control kind, all groups, mixed letter case) for synchronisation runs;
+// a negative count keeps that target as it is.
+DriveDescription generatedDrive(int count0, int count1);
 
 // UTF-8 to Latin-1 (characters beyond U+00FF become '?') and back.
 std::string utf8ToLatin1(const std::string& s);

@@ -21,6 +21,12 @@ int main(int argc, char** argv) {
   SimOptions opt;
   bool dumpDrive = false;
   app.add_option("--drive", driveFile, "drive description (JSON); default: the built-in drive");
+  std::vector<int> generate;
+  app.add_option("--generate", generate, "built-in drive with N0[,N1] parameters on targets 0 and 1")
+      ->delimiter(',')
+      ->expected(1, 2)
+      ->check(CLI::Range(0, 65535))
+      ->excludes("--drive");
   app.add_flag("--dump-drive", dumpDrive, "print the drive description as JSON and exit");
   app.add_option("--link", opt.linkPath, "keep a symbolic link at PATH to the device");
   app.add_option("--log", opt.logPath, "write every request and answer as JSON lines");
@@ -43,7 +49,9 @@ int main(int argc, char** argv) {
   }
 
   try {
-    DriveDescription d = driveFile.empty() ? defaultDrive() : loadDriveFile(driveFile);
+    DriveDescription d = !generate.empty()   ? generatedDrive(generate[0], generate.size() > 1 ? generate[1] : -1)
+                         : driveFile.empty() ? defaultDrive()
+                                             : loadDriveFile(driveFile);
     if (dumpDrive) {
       std::cout << driveToJson(d).dump(2) << "\n";
       return 0;

@@ -158,3 +158,18 @@ TEST(DriveDescription, FilesReportPathAndSyntax) {
   }
   std::remove(path.c_str());
 }
+
+TEST(DriveDescription, GeneratedDriveSizesAndValidity) {
+  DriveDescription d = generatedDrive(600, 50);
+  ASSERT_EQ(d.targets[0].parameters.size(), 600u);
+  ASSERT_EQ(d.targets[1].parameters.size(), 50u);
+  std::set<std::string> names;
+  for (int t = 0; t < 2; ++t)
+    for (const auto& p : d.targets[t].parameters) {
+      EXPECT_TRUE(names.insert(p.sFirmwareName).second) << p.sFirmwareName;
+      EXPECT_LT(p.bGroup, d.targets[t].groups.size());
+    }
+  EXPECT_EQ(generatedDrive(5, -1).targets[1].parameters.size(), defaultDrive().targets[1].parameters.size());
+  EXPECT_EQ(generatedDrive(5, -1).targets[0].parameters.size(), 5u);
+  EXPECT_NE(generatedDrive(600, 50).targets[0].globalChecksum(), defaultDrive().targets[0].globalChecksum());
+}
