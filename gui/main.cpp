@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "workspace/CommandLine.h"
-#include "workspace/Main.h"
-#include "workspace/Startup.h"
+#include "gui/workspace/CommandLine.h"
+#include "gui/workspace/Main.h"
+#include "gui/workspace/Startup.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -31,6 +31,8 @@ class TDriveLink {
 
   // Device behind a port number (the port table); empty when none.
   virtual std::string DevicePath(int port) const = 0;
+  // An explicit device for a port number (settings, command line).
+  virtual void BindDevice(int port, const std::string& device) = 0;
 
   // Waits `ms` milliseconds while still serving the worker's hand-overs.
   virtual void Wait(int ms) = 0;

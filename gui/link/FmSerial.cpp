@@ -1,4 +1,4 @@
-#include "link/FmSerial.h"
+#include "gui/link/FmSerial.h"
 
 #include <QFrame>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "model/FrmProjectDatabase.h"
+#include "gui/model/FrmProjectDatabase.h"
 
 #include <QThread>
 #include <QVBoxLayout>

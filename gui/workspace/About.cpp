@@ -1,4 +1,4 @@
-#include "workspace/About.h"
+#include "gui/workspace/About.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

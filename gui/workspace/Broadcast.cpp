@@ -1,4 +1,4 @@
-#include "workspace/Broadcast.h"
+#include "gui/workspace/Broadcast.h"
 
 #include <QApplication>
 

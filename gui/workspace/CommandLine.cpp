@@ -1,4 +1,4 @@
-#include "workspace/CommandLine.h"
+#include "gui/workspace/CommandLine.h"
 
 namespace zeb7::gui {
 

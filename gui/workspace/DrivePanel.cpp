@@ -1,4 +1,4 @@
-#include "workspace/DrivePanel.h"
+#include "gui/workspace/DrivePanel.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -13,6 +13,9 @@
 #include <QTextCursor>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include "model/DriveStatus.h"
+#include "model/TextCodec.h"
 
 namespace zeb7::gui {
 
@@ -93,7 +96,7 @@ TDrivePanel::TDrivePanel(QWidget* parent) : QWidget(parent) {
     // The set buttons do not look at boNoUserInput.
     connect(b, &QToolButton::clicked, this, [this, i] {
       for (int j = 0; j < 16; ++j) ParamSetButtons[j]->setChecked(j == i);
-      emit CommandRequested((i % 16) * 256 + 8);
+      emit ParamSetClicked(i);
     });
   }
   BtnDeleteParameterSet = MakeButton(PanelParamSet, "Delete Parameter Set", "BtnDeleteParameterSet", false);
@@ -137,32 +140,76 @@ TDrivePanel::TDrivePanel(QWidget* parent) : QWidget(parent) {
   SpeedButtonControlByATA->setVisible(false);
 
   // clicked(), never toggled(): a status answer moving a button must send nothing.
-  connect(SpeedButtonControlByATA, &QToolButton::clicked, this,
-          [this] { DriveButtonClicked(SpeedButtonControlByATA, 1); });
-  connect(SpeedButtonDisableDrive, &QToolButton::clicked, this,
-          [this] { DriveButtonClicked(SpeedButtonDisableDrive, 2); });
-  connect(SpeedButtonEnableDrive, &QToolButton::clicked, this,
-          [this] { DriveButtonClicked(SpeedButtonEnableDrive, 3); });
+  connect(SpeedButtonControlByATA, &QToolButton::clicked, this, [this] {
+    DriveButtonClicked(SpeedButtonControlByATA);
+    if (!boNoUserInput) emit ControlByATAClicked();
+  });
+  connect(SpeedButtonDisableDrive, &QToolButton::clicked, this, [this] {
+    DriveButtonClicked(SpeedButtonDisableDrive);
+    if (!boNoUserInput) emit DisableDriveClicked();
+  });
+  connect(SpeedButtonEnableDrive, &QToolButton::clicked, this, [this] {
+    DriveButtonClicked(SpeedButtonEnableDrive);
+    if (!boNoUserInput) emit EnableDriveClicked();
+  });
   connect(SpeedButtonFlash, &QToolButton::clicked, this, [this] {
-    if (!boNoUserInput) emit CommandRequested(4);
+    if (!boNoUserInput) emit WriteFlashClicked();
   });
   connect(BtnRenameParameterVersion, &QToolButton::clicked, this, [this] {
-    int v = AskParamVersion(this, iParamVersion);
-    if (v >= 0) emit CommandRequested(v * 256 + 10);
+    QString entry = AskParamVersion(sParamVersion);
+    if (!entry.isNull()) emit ParamVersionEntered(entry);
   });
   connect(BtnDeleteParameterSet, &QToolButton::clicked, this, [this] {
     auto answer = QMessageBox::warning(this, "Delete Parameter Set",
                                        "Delete actual parameter set in flash ?",
                                        QMessageBox::Yes | QMessageBox::Cancel, QMessageBox::Cancel);
-    if (answer == QMessageBox::Yes) emit CommandRequested(12);
+    if (answer == QMessageBox::Yes) emit DeleteParamSetConfirmed();
   });
+  ValidParamVersion = [](const QString& text) {
+    bool isInt = false;
+    int v = text.trimmed().toInt(&isInt);
+    return isInt && v >= 0 && v <= 255;
+  };
 }
 
-void TDrivePanel::DriveButtonClicked(QToolButton* b, int code) {
+void TDrivePanel::DriveButtonClicked(QToolButton* b) {
   // A group button goes down and takes the others up; clicking a down one raises it.
   for (QToolButton* o : {SpeedButtonEnableDrive, SpeedButtonDisableDrive, SpeedButtonControlByATA})
     if (o != b && b->isChecked()) o->setChecked(false);
-  if (!boNoUserInput) emit CommandRequested(code);
+}
+
+void TDrivePanel::Render(const zeb7::TDriveStatus& st) {
+  switch (st.DownButton()) {
+    case zeb7::dbEnableDrive: SetDriveButtonDown(dbEnable); break;
+    case zeb7::dbDisableDrive: SetDriveButtonDown(dbDisable); break;
+    case zeb7::dbControlByATA: SetDriveButtonDown(dbControlByATA); break;
+    default: SetDriveButtonDown(dbNone); break;
+  }
+  SetDisableCaption(st.DisableCaptionAlert());
+  SpeedButtonDisableDrive->setText(QString::fromStdString(st.DisableCaption()));
+  SetCommandButtonsEnabled(st.ActionButtonsEnabled());
+  boNoUserInput = true;
+  for (int i = 0; i < 16; ++i) {
+    QToolButton* b = ParamSetButtons[i];
+    int tag = b->property("tag").toInt();
+    b->setChecked(tag == st.ParamSetDown());
+    uint32_t bgr = st.ParamSetColour(tag);  // $00BBGGRR
+    QPalette pal = b->palette();
+    pal.setColor(QPalette::ButtonText, QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
+    b->setPalette(pal);
+  }
+  boNoUserInput = false;
+  QStringList lines;
+  for (const auto& l : st.Messages()) lines << QString::fromStdString(zeb7::Cp1252ToUtf8(l));
+  QString text = lines.join('\n');
+  if (text != renderedMessages_) {
+    renderedMessages_ = text;
+    Memo1->setPlainText(text);
+    Memo1->moveCursor(QTextCursor::End);
+  }
+  SetControllerError(QString::fromStdString(zeb7::Cp1252ToUtf8(st.ControllerError())));
+  SetRuntimeError(QString::fromStdString(zeb7::Cp1252ToUtf8(st.RuntimeError())));
+  SetParamVersion(QString::fromStdString(st.RenameDefault()));
 }
 
 void TDrivePanel::SetDriveButtonDown(DriveButton which) {
@@ -229,16 +276,14 @@ void TDrivePanel::ShowMessageFields() {
   EditRuntimeError->setVisible(true);
 }
 
-int TDrivePanel::AskParamVersion(QWidget* parent, int current) {
-  QString text = QString::number(current);
+QString TDrivePanel::AskParamVersion(const QString& current) {
+  QString text = current;
   for (;;) {
     bool ok = false;
-    text = QInputDialog::getText(parent, "Change Version Number", "New Version Number (0..255)",
+    text = QInputDialog::getText(this, "Change Version Number", "New Version Number (0..255)",
                                  QLineEdit::Normal, text, &ok);
-    if (!ok) return -1;
-    bool isInt = false;
-    int v = text.trimmed().toInt(&isInt);
-    if (isInt && v >= 0 && v <= 255) return v;
+    if (!ok) return QString();
+    if (!ValidParamVersion || ValidParamVersion(text)) return text.isNull() ? QString("") : text;
     text = "???";
   }
 }

@@ -7,6 +7,10 @@
 #include <cstdint>
 #include <functional>
 
+namespace zeb7 {
+class TDriveStatus;
+}
+
 class QToolButton;
 class QPlainTextEdit;
 class QLineEdit;
@@ -31,10 +35,12 @@ class TDrivePanel : public QWidget {
   void SetControllerError(const QString& text);
   void SetRuntimeError(const QString& text);
   void ShowMessageFields();
+  // Everything at once from the drive status.
+  void Render(const zeb7::TDriveStatus& status);
 
   bool NoUserInput() const { return boNoUserInput; }
   // Default of the rename dialog: the parameter version of target 0.
-  void SetParamVersion(int v) { iParamVersion = v; }
+  void SetParamVersion(const QString& v) { sParamVersion = v; }
 
   QToolButton* SpeedButtonEnableDrive;
   QToolButton* SpeedButtonDisableDrive;
@@ -48,18 +54,29 @@ class TDrivePanel : public QWidget {
   QLineEdit* EditControllerError;
   QLineEdit* EditRuntimeError;
 
-  // Asks for the parameter version: pre-filled with `current`; "???" replaces an
-  // entry outside 0..255 and the question comes again. -1 when cancelled.
-  static int AskParamVersion(QWidget* parent, int current);
+  // Validation of the rename dialog's entry (0..255); replaceable by the model's.
+  std::function<bool(const QString&)> ValidParamVersion;
+  // Asks for the parameter version, pre-filled with `current`: "???" replaces an
+  // invalid entry and the question comes again. Empty when cancelled.
+  QString AskParamVersion(const QString& current);
 
  signals:
-  // A drive command code (command 21) chosen by the user.
-  void CommandRequested(int code);
+  // User clicks (clicked(), never a state change made by a status answer).
+  void ControlByATAClicked();
+  void DisableDriveClicked();
+  void EnableDriveClicked();
+  void WriteFlashClicked();
+  void ParamSetClicked(int tag);
+  // A valid entry of the rename dialog.
+  void ParamVersionEntered(const QString& entry);
+  // "Delete actual parameter set in flash ?" answered with Yes.
+  void DeleteParamSetConfirmed();
 
  private:
-  void DriveButtonClicked(QToolButton* b, int code);
+  void DriveButtonClicked(QToolButton* b);
+  QString renderedMessages_;
   bool boNoUserInput = false;
-  int iParamVersion = 0;
+  QString sParamVersion = "0";
 };
 
 }  // namespace zeb7::gui

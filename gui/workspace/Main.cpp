@@ -1,4 +1,4 @@
-#include "workspace/Main.h"
+#include "gui/workspace/Main.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,12 +18,13 @@
 #include <QVBoxLayout>
 
 #include "Zeb7Version.h"
-#include "link/DriveLink.h"
-#include "link/FmSerial.h"
-#include "model/FrmProjectDatabase.h"
-#include "workspace/About.h"
-#include "workspace/Broadcast.h"
-#include "workspace/DrivePanel.h"
+#include "gui/link/DriveLink.h"
+#include "gui/link/FmSerial.h"
+#include "model/DriveModel.h"
+#include "gui/model/FrmProjectDatabase.h"
+#include "gui/workspace/About.h"
+#include "gui/workspace/Broadcast.h"
+#include "gui/workspace/DrivePanel.h"
 #include "workspace/IniFiles.h"
 #include "workspace/Settings.h"
 
@@ -33,8 +34,8 @@ QString TitleText() {
   return QString("TORVANE ZEB7 SETUP TOOL ") + QString::fromLatin1(zeb7::versionString());
 }
 
-TMainForm::TMainForm(LinkFactory linkFactory, QWidget* parent)
-    : QMainWindow(parent), linkFactory_(std::move(linkFactory)) {
+TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget* parent)
+    : QMainWindow(parent), linkFactory_(std::move(linkFactory)), driveModel_(model) {
   setObjectName("MainForm");
   setWindowTitle(kStartCaption);
   setMinimumSize(780, 500);
@@ -66,6 +67,7 @@ TMainForm::TMainForm(LinkFactory linkFactory, QWidget* parent)
   SerialPortDlg = new TSerialPortDlg(this);
   FrmProjectState = new TFrmProjectState(this);
   AboutBox = new TAboutBox(this);
+  if (driveModel_) AttachModel();
 }
 
 TMainForm::~TMainForm() {
@@ -74,6 +76,62 @@ TMainForm::~TMainForm() {
     link_->SetErrorSink(nullptr);
     link_.reset();
   }
+  DetachModel();
+}
+
+void TMainForm::RunOnMain(std::function<void()> fn) {
+  if (QThread::currentThread() == thread()) fn();
+  else QMetaObject::invokeMethod(this, std::move(fn), Qt::QueuedConnection);
+}
+
+void TMainForm::AttachModel() {
+  zeb7::TDriveModel& m = *driveModel_;
+  model_.Reset = [&m] { m.ProjectState.Reset(); };
+  model_.Restart = [&m] { m.ProjectState.Restart(); };
+  model_.SearchParams = [&m] { m.ProjectState.SearchParams(); };
+  for (const auto& line : m.ProjectState.Lines()) FrmProjectState->Log(QString::fromStdString(line));
+  m.Context.Log = [this](const std::string& line) { FrmProjectState->Log(QString::fromStdString(line)); };
+  broadcastSubscription_ = m.Context.Broadcaster.Subscribe([this](int msg, int64_t lParam) {
+    RunOnMain([this, msg, lParam] { BroadcastMessage(msg, 0, static_cast<qintptr>(lParam)); });
+  });
+  m.ProjectState.OnChanged = [this] { RunOnMain([this] { RenderProjectState(); }); };
+  m.Status.OnChanged = [this] { RunOnMain([this] { RenderDriveStatus(); }); };
+
+  zeb7::TDriveStatus& st = m.Status;
+  connect(Panel2, &TDrivePanel::ControlByATAClicked, this, [&st] { st.ClickControlByATA(); });
+  connect(Panel2, &TDrivePanel::DisableDriveClicked, this, [&st] { st.ClickDisableDrive(); });
+  connect(Panel2, &TDrivePanel::EnableDriveClicked, this, [&st] { st.ClickEnableDrive(); });
+  connect(Panel2, &TDrivePanel::WriteFlashClicked, this, [&st] { st.ClickWriteFlash(); });
+  connect(Panel2, &TDrivePanel::ParamSetClicked, this, [&st](int tag) { st.ClickParamSet(tag); });
+  connect(Panel2, &TDrivePanel::ParamVersionEntered, this,
+          [&st](const QString& entry) { st.RenameParamVersion(entry.toStdString()); });
+  connect(Panel2, &TDrivePanel::DeleteParamSetConfirmed, this, [&st] { st.DeleteParamSetConfirmed(); });
+  Panel2->ValidParamVersion = [](const QString& entry) {
+    return zeb7::TDriveStatus::ParseParamVersion(entry.toStdString()).has_value();
+  };
+  RenderDriveStatus();
+  RenderProjectState();
+}
+
+void TMainForm::DetachModel() {
+  if (!driveModel_) return;
+  zeb7::TDriveModel& m = *driveModel_;
+  m.Context.Broadcaster.Unsubscribe(broadcastSubscription_);
+  m.Context.Log = nullptr;
+  m.ProjectState.OnChanged = nullptr;
+  m.Status.OnChanged = nullptr;
+  driveModel_ = nullptr;
+}
+
+void TMainForm::RenderDriveStatus() {
+  if (driveModel_) Panel2->Render(driveModel_->Status);
+}
+
+void TMainForm::RenderProjectState() {
+  if (!driveModel_) return;
+  const zeb7::TFrmProjectState& ps = driveModel_->ProjectState;
+  SetUploadProgress(ps.ProgressVisible(), ps.ProgressPercent());
+  SetFirmwareName(QString::fromStdString(ps.FirmwareLabel()));
 }
 
 void TMainForm::FormCreate() {
@@ -267,7 +325,10 @@ void TMainForm::FormShow() {
   if (oscilloscope == 1) Oscilloscope1->setVisible(true);
 
   if (link_) {
-    link_->SetComPort(ReadPortNr(ini));
+    const int port = ReadPortNr(ini);
+    for (const auto& [n, dev] : ReadComPortTable(ini)) link_->BindDevice(n, dev);
+    if (!commandLineDevice_.empty()) link_->BindDevice(port, commandLineDevice_);
+    link_->SetComPort(port);
     // Open failures are no error here: the worker keeps retrying.
     link_->OpenCom();
     link_->Resume();

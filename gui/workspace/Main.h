@@ -17,6 +17,10 @@ class QTabWidget;
 class QTimer;
 class QFrame;
 
+namespace zeb7 {
+class TDriveModel;
+}
+
 namespace zeb7::gui {
 
 class TAboutBox;
@@ -40,7 +44,10 @@ class TMainForm : public QMainWindow {
  public:
   using LinkFactory = std::function<std::unique_ptr<TDriveLink>()>;
 
-  explicit TMainForm(LinkFactory linkFactory, QWidget* parent = nullptr);
+  // With a model, the drive panel, progress panel, firmware label and project
+  // state window follow it, and the menu commands act on it.
+  explicit TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model = nullptr,
+                     QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // A device named on the command line: bound to the configured port number.
@@ -121,10 +128,17 @@ class TMainForm : public QMainWindow {
   void NewStartupSheet();
   void ShowPanel3();
   void ReportSettingsError(const std::string& error);
+  void AttachModel();
+  void DetachModel();
+  void RenderDriveStatus();
+  void RenderProjectState();
+  void RunOnMain(std::function<void()> fn);
 
   LinkFactory linkFactory_;
   std::unique_ptr<TDriveLink> link_;
   TDriveModelHooks model_;
+  zeb7::TDriveModel* driveModel_ = nullptr;
+  int broadcastSubscription_ = 0;
   std::string commandLineDevice_;
   QString message_;  // the status text; a hint shows over it while the mouse rests on an item
   QString hint_;

@@ -1,9 +1,13 @@
-#include "workspace/Startup.h"
+#include "gui/workspace/Startup.h"
 
 #include <QLocale>
 #include <clocale>
+#include <exception>
 
-#include "workspace/Main.h"
+#include "SimServer.h"
+#include "gui/link/CommDriveLink.h"
+#include "model/DriveModel.h"
+#include "gui/workspace/Main.h"
 
 namespace zeb7::gui {
 
@@ -15,6 +19,8 @@ void InitProgram() {
 
 struct TApplicationContext::Impl {
   TCommandLine cl;
+  std::unique_ptr<zeb7::TDriveModel> model;
+  std::unique_ptr<zeb7::sim::SimServer> sim;
   std::unique_ptr<TMainForm> form;
 };
 
@@ -23,20 +29,45 @@ TApplicationContext::~TApplicationContext() { Shutdown(); }
 
 bool TApplicationContext::Prepare(const TCommandLine& cl, std::string& error) {
   d_->cl = cl;
+  d_->model = std::make_unique<zeb7::TDriveModel>();
+  if (cl.simulate) {
+    try {
+      zeb7::sim::DriveDescription drive = cl.simulateDrive.empty()
+                                              ? zeb7::sim::defaultDrive()
+                                              : zeb7::sim::loadDriveFile(cl.simulateDrive);
+      d_->sim = std::make_unique<zeb7::sim::SimServer>(std::move(drive), zeb7::sim::SimOptions{});
+      d_->sim->start();
+      d_->cl.port = d_->sim->devicePath();
+    } catch (const std::exception& e) {
+      error = std::string("cannot start the virtual drive: ") + e.what();
+      return false;
+    }
+  }
   return true;
 }
 
 TMainForm* TApplicationContext::CreateMainForm() {
-  d_->form = std::make_unique<TMainForm>(nullptr);
+  zeb7::TDriveModel* model = d_->model.get();
+  auto* formSlot = &d_->form;
+  d_->form = std::make_unique<TMainForm>(
+      [model, formSlot]() -> std::unique_ptr<TDriveLink> {
+        return std::make_unique<TCommDriveLink>(formSlot->get(), *model);
+      },
+      model);
   if (!d_->cl.port.empty()) d_->form->SetCommandLineDevice(d_->cl.port);
   return d_->form.get();
 }
 
 void TApplicationContext::Shutdown() {
   if (d_->form) {
-    d_->form->close();
+    d_->form->close();  // stops the exchange and frees the link first
     d_->form.reset();
   }
+  if (d_->sim) {
+    d_->sim->stop();
+    d_->sim.reset();
+  }
+  d_->model.reset();
 }
 
 }  // namespace zeb7::gui

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "workspace/CommandLine.h"
+#include "gui/workspace/CommandLine.h"
 
 namespace zeb7::gui {
 

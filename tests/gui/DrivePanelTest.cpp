@@ -10,23 +10,33 @@
 #include <QToolButton>
 
 #include "GuiTestUtil.h"
-#include "workspace/DrivePanel.h"
+#include "gui/workspace/DrivePanel.h"
 
 using namespace zeb7::gui;
 using namespace zeb7::gui::test;
 
 namespace {
 
-std::vector<int> Codes(const QSignalSpy& spy) {
-  std::vector<int> out;
-  for (const auto& args : spy) out.push_back(args.at(0).toInt());
-  return out;
-}
+// Every user action of the panel, in order, as text.
+class PanelSpy : public QObject {
+ public:
+  explicit PanelSpy(TDrivePanel& p) {
+    auto add = [this](const QString& s) { events << s; };
+    connect(&p, &TDrivePanel::ControlByATAClicked, this, [add] { add("ata"); });
+    connect(&p, &TDrivePanel::DisableDriveClicked, this, [add] { add("disable"); });
+    connect(&p, &TDrivePanel::EnableDriveClicked, this, [add] { add("enable"); });
+    connect(&p, &TDrivePanel::WriteFlashClicked, this, [add] { add("flash"); });
+    connect(&p, &TDrivePanel::ParamSetClicked, this, [add](int t) { add(QString("set %1").arg(t)); });
+    connect(&p, &TDrivePanel::ParamVersionEntered, this, [add](const QString& e) { add("version " + e); });
+    connect(&p, &TDrivePanel::DeleteParamSetConfirmed, this, [add] { add("delete"); });
+  }
+  QStringList events;
+};
 
 TEST(DrivePanel, StatusMovesButtonsWithoutSendingCommands) {
   TDrivePanel p;
   p.show();
-  QSignalSpy spy(&p, &TDrivePanel::CommandRequested);
+  PanelSpy spy(p);
   p.SetDriveButtonDown(TDrivePanel::dbControlByATA);  // though hidden
   EXPECT_TRUE(p.SpeedButtonControlByATA->isChecked());
   p.SetDriveButtonDown(TDrivePanel::dbEnable);
@@ -39,13 +49,13 @@ TEST(DrivePanel, StatusMovesButtonsWithoutSendingCommands) {
   EXPECT_TRUE(p.ParamSetButtons[5]->isChecked());
   EXPECT_EQ(p.ParamSetButtons[5]->palette().color(QPalette::ButtonText), QColor(0, 0x80, 0));
   EXPECT_EQ(p.ParamSetButtons[1]->palette().color(QPalette::ButtonText), QColor(0xFF, 0, 0));
-  EXPECT_EQ(spy.count(), 0);
+  EXPECT_TRUE(spy.events.isEmpty());
 }
 
-TEST(DrivePanel, ClicksSendTheirCodes) {
+TEST(DrivePanel, ClicksReportTheirActions) {
   TDrivePanel p;
   p.show();
-  QSignalSpy spy(&p, &TDrivePanel::CommandRequested);
+  PanelSpy spy(p);
   p.SpeedButtonEnableDrive->click();
   EXPECT_TRUE(p.SpeedButtonEnableDrive->isChecked());
   p.SpeedButtonDisableDrive->click();
@@ -55,7 +65,7 @@ TEST(DrivePanel, ClicksSendTheirCodes) {
   p.SpeedButtonFlash->click();
   p.ParamSetButtons[3]->click();
   p.ParamSetButtons[15]->click();
-  EXPECT_EQ(Codes(spy), (std::vector<int>{3, 2, 1, 4, 3 * 256 + 8, 15 * 256 + 8}));
+  EXPECT_EQ(spy.events, QStringList({"enable", "disable", "ata", "flash", "set 3", "set 15"}));
 }
 
 TEST(DrivePanel, DriveErrorCaptionAndEnabledButtons) {
@@ -94,8 +104,8 @@ TEST(DrivePanel, StatusListKeepsAtMost31Lines) {
 TEST(DrivePanel, RenameAsksAgainWithQuestionMarks) {
   TDrivePanel p;
   p.show();
-  p.SetParamVersion(42);
-  QSignalSpy spy(&p, &TDrivePanel::CommandRequested);
+  p.SetParamVersion("42");
+  PanelSpy spy(p);
   auto enter = [](const QString& text, const QString& expectShown) {
     return [text, expectShown](QWidget* m) {
       auto* dlg = qobject_cast<QInputDialog*>(m);
@@ -110,17 +120,17 @@ TEST(DrivePanel, RenameAsksAgainWithQuestionMarks) {
   ModalScript script({enter("256", "42"), enter("x7", "???"), enter("-1", "???"), enter("7", "???")});
   p.BtnRenameParameterVersion->click();
   EXPECT_EQ(script.Done(), 4u);
-  EXPECT_EQ(Codes(spy), (std::vector<int>{7 * 256 + 10}));
+  EXPECT_EQ(spy.events, QStringList({"version 7"}));
 
   ModalScript cancel({[](QWidget* m) { qobject_cast<QDialog*>(m)->reject(); }});
   p.BtnRenameParameterVersion->click();
-  EXPECT_EQ(spy.count(), 1);
+  EXPECT_EQ(spy.events.size(), 1);
 }
 
 TEST(DrivePanel, DeleteAsksFirst) {
   TDrivePanel p;
   p.show();
-  QSignalSpy spy(&p, &TDrivePanel::CommandRequested);
+  PanelSpy spy(p);
   auto answer = [](QMessageBox::StandardButton b) {
     return [b](QWidget* m) {
       auto* box = qobject_cast<QMessageBox*>(m);
@@ -131,10 +141,10 @@ TEST(DrivePanel, DeleteAsksFirst) {
   };
   ModalScript no({answer(QMessageBox::Cancel)});
   p.BtnDeleteParameterSet->click();
-  EXPECT_EQ(spy.count(), 0);
+  EXPECT_TRUE(spy.events.isEmpty());
   ModalScript yes({answer(QMessageBox::Yes)});
   p.BtnDeleteParameterSet->click();
-  EXPECT_EQ(Codes(spy), (std::vector<int>{12}));
+  EXPECT_EQ(spy.events, QStringList({"delete"}));
 }
 
 }  // namespace

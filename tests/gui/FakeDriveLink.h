@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "link/DriveLink.h"
+#include "gui/link/DriveLink.h"
 
 namespace zeb7::gui::test {
 
@@ -49,6 +49,9 @@ class FakeDriveLink : public TDriveLink {
   void StopExchange() override { s_.calls.push_back("stop"); }
   std::string DevicePath(int port) const override {
     return s_.openable.count(port) ? "/dev/null" : "/nonexistent/tty" + std::to_string(port);
+  }
+  void BindDevice(int port, const std::string& device) override {
+    s_.calls.push_back("bind " + std::to_string(port) + " " + device);
   }
   void Wait(int) override {}
 

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "workspace/Startup.h"
+#include "gui/workspace/Startup.h"
 
 int main(int argc, char** argv) {
   // Test discovery runs the binary outside CTest's environment too.

@@ -16,12 +16,12 @@
 
 #include "FakeDriveLink.h"
 #include "GuiTestUtil.h"
-#include "link/FmSerial.h"
-#include "model/FrmProjectDatabase.h"
-#include "workspace/About.h"
-#include "workspace/Broadcast.h"
-#include "workspace/DrivePanel.h"
-#include "workspace/Main.h"
+#include "gui/link/FmSerial.h"
+#include "gui/model/FrmProjectDatabase.h"
+#include "gui/workspace/About.h"
+#include "gui/workspace/Broadcast.h"
+#include "gui/workspace/DrivePanel.h"
+#include "gui/workspace/Main.h"
 
 using namespace zeb7::gui;
 using namespace zeb7::gui::test;
