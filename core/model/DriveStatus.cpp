@@ -73,6 +73,7 @@ bool TDriveStatus::MakeTelegram(TTelegram& tele) {
 
 void TDriveStatus::HandleStatusTelegram(const TTelegram& tele) {
   if (tele.bTarget != 0) return;
+  ++iStatusAnswers;
   wControllerStatus = tdata::Word(tele, 0);
   wLatestStatusMessage = tdata::Word(tele, 2);
   wDriveMode = tdata::Byte(tele, 4);

@@ -97,6 +97,8 @@ class TDriveStatus {
   std::atomic<uint16_t> wLastStatusMsgRequested{0};
   uint16_t wLastStatusMsgRead = 0;
   std::atomic<int> iStatusPollStep{0};
+  // Status answers taken from target 0 so far.
+  uint32_t iStatusAnswers = 0;
 
  private:
   void Send(uint16_t command);

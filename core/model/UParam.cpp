@@ -303,6 +303,7 @@ void TParameterList::HandleValue(TParameter& p, const TTelegram& tele) {
                                (static_cast<uint64_t>(tdata::DWord(tele, 8)) << 32));
   else
     raw = p.iValue;
+  p.i64Value = raw;
   const int cmd = tele.bCommand;
   if (!(cmd == kCmdSetValue || (cmd == kCmdGetValue2) == p.fUseGetParamValue2.load())) return;
   const TDisplayList wins = p.MyDisplayWins;  // a window may unregister itself meanwhile

@@ -81,6 +81,9 @@ class TParameter {
   TDispParam P;  // P.ParamState is not used; State is the live set
   std::atomic<TParamState> State{0};
   int32_t iValue = 0;
+  // The whole raw value of the last answer whose checksum matched (64 bits
+  // when the drive sent them), whichever value command it answered.
+  int64_t i64Value = 0;
   bool fModified = false;
   TDisplayList MyDisplayWins;
   std::atomic<int32_t> iNakCounter{0};
