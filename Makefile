@@ -15,8 +15,16 @@ $(BUILD)/CMakeCache.txt:
 build: setup $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The program on the built-in virtual drive. Without a display it runs under
+# xvfb-run for DEMO_SECONDS and then ends.
+DEMO_SECONDS ?= 20
 demo: build
-	$(BUILD)/cli/zeb7ctl --simulate monitor --count 50
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then \
+	  $(BUILD)/gui/zeb7 --simulate; \
+	else \
+	  echo "no display: running zeb7 under xvfb-run for $(DEMO_SECONDS) s"; \
+	  xvfb-run -a -s "-screen 0 1280x800x24" timeout $(DEMO_SECONDS) $(BUILD)/gui/zeb7 --simulate || [ $$? -eq 124 ]; \
+	fi
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
