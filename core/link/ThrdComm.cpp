@@ -244,7 +244,18 @@ void TCommThread::PortWait(uint32_t ms) {
     WorkerSleep(ms);
 }
 
-bool TCommThread::Synchronize(const std::function<void()>& fn) { return FExecutor.RunSync(fn, FTerminated); }
+bool TCommThread::Synchronize(const std::function<void()>& fn) {
+  return FExecutor.RunSync(
+      [&] {
+        struct Depth {
+          std::atomic<int>& d;
+          explicit Depth(std::atomic<int>& x) : d(x) { ++d; }
+          ~Depth() { --d; }
+        } depth(FHandOverDepth);
+        fn();
+      },
+      FTerminated);
+}
 
 // --- messages --------------------------------------------------------------
 
@@ -260,6 +271,10 @@ void TCommThread::Deliver(const TMessageFunction& sink, const std::string& s) {
 }
 
 void TCommThread::Error(const std::string& s) {
+  if (fInIdle && !FExecutor.IsMainThread()) {
+    FDeferredMessages.emplace_back(false, s);
+    return;
+  }
   TMessageFunction sink;
   {
     std::lock_guard lock(FSlotLock);
@@ -274,6 +289,10 @@ bool TCommThread::DebugEnabled() const {
 }
 
 void TCommThread::Debug(const std::string& s) {
+  if (fInIdle && !FExecutor.IsMainThread()) {
+    FDeferredMessages.emplace_back(true, s);
+    return;
+  }
   TMessageFunction sink;
   {
     std::lock_guard lock(FSlotLock);
@@ -375,16 +394,30 @@ TWakeUpFunction TCommThread::IdleSlot(int32_t index) const {
 }
 
 bool TCommThread::CallIdle() {
-  std::lock_guard call(FIdleCallLock);
-  TWakeUpFunction fn;
+  bool posted = false;
   {
-    std::lock_guard lock(FSlotLock);
-    fn = FIdleSlots[0];
+    std::lock_guard call(FIdleCallLock);
+    TWakeUpFunction fn;
+    {
+      std::lock_guard lock(FSlotLock);
+      fn = FIdleSlots[0];
+    }
+    if (!fn) return false;
+    const int32_t before = piSendQueueSize;
+    struct InIdle {
+      bool& f;
+      explicit InIdle(bool& x) : f(x) { f = true; }
+      ~InIdle() { f = false; }
+    } inIdle(fInIdle);
+    fn.Fn();
+    posted = piSendQueueSize > before;
   }
-  if (!fn) return false;
-  const int32_t before = piSendQueueSize;
-  fn.Fn();
-  return piSendQueueSize > before;
+  // Outside the call lock, so that a removal waiting for the idle call cannot
+  // block the main thread that these messages need.
+  std::vector<std::pair<bool, std::string>> messages;
+  messages.swap(FDeferredMessages);
+  for (const auto& [debug, text] : messages) debug ? Debug(text) : Error(text);
+  return posted;
 }
 
 void TCommThread::Dispatch(TSlotKind kind, const TTelegram& tele) {
@@ -635,7 +668,7 @@ TCommInterface::~TCommInterface() {
 }
 
 void TCommInterface::WaitForTermination(uint32_t ms) {
-  if (!CommThread->Started()) return;
+  if (!CommThread->Started() || CommThread->InsideHandOver()) return;
   CommThread->WaitServing(ms, [this] { return CommThread->Finished(); });
 }
 
@@ -646,7 +679,7 @@ void TCommInterface::Terminate() {
 
 void TCommInterface::Suspend() {
   CommThread->ThreadPausingRequest = true;
-  if (!CommThread->Started() || CommThread->Terminated()) return;
+  if (!CommThread->Started() || CommThread->Terminated() || CommThread->InsideHandOver()) return;
   CommThread->WaitServing(kSuspendWaitMs, [this] { return CommThread->ThreadIsPausing.load(); });
 }
 

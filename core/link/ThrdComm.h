@@ -19,6 +19,8 @@
 #include <string>
 #include <thread>
 #include <typeinfo>
+#include <utility>
+#include <vector>
 
 #include "containers/FifoThreadList.h"
 #include "containers/Sortlist.h"
@@ -194,6 +196,9 @@ class TCommThread {
 
   // Main thread: waits up to `ms` for `done`, serving hand-overs meanwhile.
   void WaitServing(uint32_t ms, const std::function<bool()>& done);
+  // True while the calling main thread runs one of this worker's hand-overs:
+  // the worker is blocked on it then, so waiting for the worker is futile.
+  bool InsideHandOver() const { return FHandOverDepth > 0 && FExecutor.IsMainThread(); }
 
   // Requests and counters: written by one thread, read by the other.
   std::atomic<bool> fFlushSendQueue{false};
@@ -251,6 +256,11 @@ class TCommThread {
   uint32_t lTimeoutLimit = 0;
   bool fCheckTimeout = false;
   bool fOverflowReported = false;
+  // Messages raised inside an idle function wait until it has returned:
+  // idle functions never hand over synchronously.
+  bool fInIdle = false;
+  std::vector<std::pair<bool, std::string>> FDeferredMessages;  // (debug?, text)
+  std::atomic<int> FHandOverDepth{0};
 
   mutable std::mutex FSlotLock;  // slot tables and sinks
   std::array<std::array<TTelegramFunction, kCallbackSlots>, skCount> FSlots;

@@ -184,3 +184,66 @@ TEST(LinkThread, OpenFromTheMainThreadReportsDirectly) {
 
 }  // namespace
 }  // namespace zeb7
+
+namespace zeb7 {
+namespace {
+
+TEST(LinkThread, IdleFunctionMessagesDoNotBlockItsRemoval) {
+  // An idle function whose call raises a message (here: a failing reopen)
+  // must not hold up a main thread that is removing it.
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  auto comm = MakeLink(exec, line);
+  std::vector<std::string> errors;
+  comm->SetOnErrorMessage([&](const std::string& s) { errors.push_back(s); });
+  ASSERT_TRUE(comm->OpenCom());
+  std::atomic<int> calls{0};
+  auto idle = WakeUpFunction(&calls, [&] {
+    if (++calls == 1) {
+      line->failOpen = true;
+      comm->OpenCom();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  });
+  comm->AddIdleFunction(idle);
+  comm->Resume();
+  const auto start = Clock::now();
+  while (calls == 0 && SecondsSince(start) < 5) std::this_thread::yield();
+  comm->RemoveIdleFunction(idle);
+  EXPECT_LT(SecondsSince(start), 2.0);
+  while (errors.empty() && SecondsSince(start) < 5) exec.WaitAndProcess(5);
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0], "Error opening /dev/fake0: device busy (in use by another program)");
+}
+
+TEST(LinkThread, SuspendInsideACallbackReturnsAtOnce) {
+  TQueueExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  line->onFrame = [&](const TTelegram& req) {
+    TTelegram ans;
+    ans.ttType = ttAck;
+    ans.bIdent = req.bIdent;
+    line->Push(EncodeTelegram(ans));
+  };
+  auto comm = MakeLink(exec, line);
+  ASSERT_TRUE(comm->OpenCom());
+  double suspendSeconds = -1;
+  comm->AddAckFunction(TelegramFunction(&suspendSeconds, [&](std::unique_ptr<TTelegram>&) {
+    const auto t0 = Clock::now();
+    comm->Suspend();
+    suspendSeconds = SecondsSince(t0);
+    return true;
+  }));
+  comm->PostTelegram(std::make_unique<TTelegram>());
+  comm->Resume();
+  const auto start = Clock::now();
+  while (suspendSeconds < 0 && SecondsSince(start) < 5) exec.WaitAndProcess(5);
+  EXPECT_GE(suspendSeconds, 0.0);
+  EXPECT_LT(suspendSeconds, 0.1);
+  // The request still takes effect once the callback has returned.
+  while (!comm->Thread().ThreadIsPausing && SecondsSince(start) < 5) exec.WaitAndProcess(5);
+  EXPECT_TRUE(comm->Thread().ThreadIsPausing);
+}
+
+}  // namespace
+}  // namespace zeb7
