@@ -85,6 +85,8 @@ int runMonitor(const GlobalOptions& opts, int64_t count) {
   }
   // After Ctrl-C let the requests on their way finish (bounded).
   conn->serveUntil([&] { return run.done() >= run.posted; }, std::chrono::seconds(3), false);
+  // The debug line of an answer follows its callback: let the last ones through.
+  conn->serveUntil([] { return false; }, std::chrono::milliseconds(100), false);
   comm.SetOnDebugMessage(nullptr);
   std::cout.flush();
   std::cerr << "requests=" << run.posted << " answered=" << run.answered << " acknowledged=" << run.acked
