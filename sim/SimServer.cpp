@@ -260,11 +260,11 @@ void SimServer::loop(const std::atomic<bool>* extra) {
   uint8_t buf[4096];
   while (!stopping()) {
     Clock::time_point now = Clock::now();
-    Clock::time_point nextEvent = nextLinkCheck;
-    if (link_ && now >= nextLinkCheck) {
-      link_->refresh();
+    if (now >= nextLinkCheck) {
+      if (link_) link_->refresh();
       nextLinkCheck = now + kLinkCheck;
     }
+    Clock::time_point nextEvent = nextLinkCheck;
     pumpOutput(now, nextEvent);
     if (!out_.empty()) flushOutput();
 
