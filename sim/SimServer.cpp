@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -255,6 +256,9 @@ void SimServer::readControl() {
 }
 
 void SimServer::loop(const std::atomic<bool>* extra) {
+  // Paced frames are due every millisecond or so; the default 50 us timer slack
+  // would stretch the wire.
+  if (opt_.pace) ::prctl(PR_SET_TIMERSLACK, 1000UL, 0, 0, 0);
   auto stopping = [&] { return stop_.load() || (extra && extra->load()); };
   Clock::time_point nextLinkCheck = Clock::now() + kLinkCheck;
   uint8_t buf[4096];
