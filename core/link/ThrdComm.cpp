@@ -97,7 +97,7 @@ bool TQueueExecutor::RunSync(const std::function<void()>& fn, const std::atomic<
     if (abort) return false;
     FQueue.push_back(task);
   }
-  FMainWake.notify_all();
+  FMainWake.notify_one();
   if (Notify) Notify();
   std::unique_lock lock(FLock);
   FWorkerWake.wait(lock, [&] { return task->fDone || (abort && !task->fStarted); });
@@ -420,10 +420,29 @@ bool TCommThread::CallIdle() {
   return posted;
 }
 
-void TCommThread::Dispatch(TSlotKind kind, const TTelegram& tele) {
+bool TCommThread::WouldFetch() const {
+  return !NewSendTele && TelRepeatList.Count() == 0 && TelHistoryList.Count() < kWindow &&
+         !(TelHistoryList.Count() > 0 && TelHistoryList.At(0)->fCritical);
+}
+
+void TCommThread::FetchOnMainThread() {
+  NewSendTele.reset(FSendQueue.FifoOut2());
+  piSendQueueSize = FSendQueue.Count();
+}
+
+void TCommThread::Dispatch(TSlotKind kind, const TTelegram& tele, bool prefetch) {
   auto copy = std::make_unique<TTelegram>(tele);
   bool handled = false;
   Synchronize([&] {
+    // After the callbacks, which may have posted: the fetch sees the queue
+    // exactly as a separate hand-over right after this one would.
+    struct Prefetch {
+      TCommThread& t;
+      bool on;
+      ~Prefetch() {
+        if (on && !t.NewSendTele && t.FSendQueue.Count() > 0) t.FetchOnMainThread();
+      }
+    } fetchAfter{*this, prefetch};
     std::lock_guard call(FCallLocks[kind]);
     for (int32_t i = 0; i < kCallbackSlots && !handled; ++i) {
       TTelegramFunction fn;
@@ -509,7 +528,7 @@ bool TCommThread::ReceiveStep() {
   const TTelegramType type = RecTele.ttType;
   if (type == ttNak) ++iNak;
   const bool matched = MatchAnswer(RecTele);
-  if (matched) Dispatch(type == ttNormal ? skReceive : (type == ttAck ? skAck : skNak), RecTele);
+  if (matched) Dispatch(type == ttNormal ? skReceive : (type == ttAck ? skAck : skNak), RecTele, WouldFetch());
   if (!DebugEnabled()) return true;
 
   const TTelegram& t = RecTele;
@@ -599,12 +618,7 @@ bool TCommThread::SendStep() {
     if (DebugEnabled()) Debug("Repeat Transmission:");
     ++iRepeated;
   } else {
-    if (!NewSendTele && piSendQueueSize > 0) {
-      Synchronize([&] {
-        NewSendTele.reset(FSendQueue.FifoOut2());
-        piSendQueueSize = FSendQueue.Count();
-      });
-    }
+    if (!NewSendTele && piSendQueueSize > 0) Synchronize([&] { FetchOnMainThread(); });
     if (!NewSendTele) return CallIdle();
     if (NewSendTele->fCritical && TelHistoryList.Count() > 0) return false;
     tele = std::move(NewSendTele);

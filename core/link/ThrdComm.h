@@ -226,7 +226,12 @@ class TCommThread {
   bool TimeoutExpired();
   void TimeoutStep();
   bool MatchAnswer(TTelegram& rec);
-  void Dispatch(TSlotKind kind, const TTelegram& tele);
+  // Runs the callbacks of `kind` on a copy of `tele` in the main thread.
+  // With `prefetch`, the same hand-over then fetches the next queued
+  // telegram, which the send step would otherwise fetch in a second one.
+  void Dispatch(TSlotKind kind, const TTelegram& tele, bool prefetch = false);
+  bool WouldFetch() const;
+  void FetchOnMainThread();
   // Returns whether the idle function queued a telegram.
   bool CallIdle();
   void FreeHistoryAndRepeats();

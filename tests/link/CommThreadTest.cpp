@@ -505,6 +505,66 @@ TEST(CommThread, PauseCommunicationStopsTraffic) {
   EXPECT_EQ(h.Sent().size(), 1u);
 }
 
+// Counts hand-overs; everything runs on the test thread.
+struct CountingExecutor : TMainThreadExecutor {
+  int runs = 0;
+  bool IsMainThread() const override { return true; }
+  bool RunSync(const std::function<void()>& fn, const std::atomic<bool>&) override {
+    ++runs;
+    fn();
+    return true;
+  }
+  void ProcessPending() override {}
+  void WakeWaiters() override {}
+};
+
+TEST(CommThread, AnswerAndNextFetchShareOneHandOver) {
+  FakeClock clock;
+  CountingExecutor exec;
+  auto line = std::make_shared<FakeLine>();
+  TCommInterface comm(exec, clock, std::make_unique<FakePort>(line, &clock));
+  comm.PortTable().SetEntry(1, "/dev/fake0");
+  ASSERT_TRUE(comm.OpenCom());
+  std::vector<int> order;
+  bool posted = false;
+  comm.AddReceiveFunction(TelegramFunction(&order, [&](std::unique_ptr<TTelegram>& t) {
+    order.push_back(t->bCommand);
+    if (!posted) comm.PostPriorityTelegram(Tele(99));  // must overtake the queue
+    posted = true;
+    return true;
+  }));
+  for (uint8_t c = 1; c <= 5; ++c) comm.PostTelegram(Tele(c));
+  for (int i = 0; i < 3; ++i) comm.Thread().RunCycle();
+  TTelegramDecoder dec;
+  auto sentCommands = [&] {
+    std::vector<int> cmds;
+    Bytes tx = line->TakeTx();
+    dec.Append(tx.data(), static_cast<int32_t>(tx.size()));
+    TTelegram t;
+    while (dec.Decode(t) == deOK) cmds.push_back(t.bCommand);
+    return cmds;
+  };
+  EXPECT_EQ(sentCommands(), (std::vector<int>{1, 2, 3}));
+
+  TTelegram ans;
+  ans.ttType = ttNormal;
+  ans.bIdent = 2;
+  ans.bCommand = 1;
+  line->Push(EncodeTelegram(ans));
+  exec.runs = 0;
+  comm.Thread().RunCycle();
+  EXPECT_EQ(exec.runs, 1);  // dispatch and fetch together
+  EXPECT_EQ(sentCommands(), (std::vector<int>{99}));
+
+  ans.bIdent = 3;
+  ans.bCommand = 2;
+  line->Push(EncodeTelegram(ans));
+  comm.Thread().RunCycle();
+  EXPECT_EQ(sentCommands(), (std::vector<int>{4}));
+  EXPECT_EQ(order, (std::vector<int>{1, 2}));
+  EXPECT_EQ(comm.GetSendQueueSize(), 1);
+}
+
 // --- slot tables -------------------------------------------------------------
 
 TEST(CommSlots, ReceiveTableRules) {
