@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -40,6 +41,14 @@ std::map<std::uint32_t, std::uint8_t> Bytes(const zeb7::TDownloadImage& image) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string in = TempName("in"), out = TempName("out");
+  static const bool cleanup = [] {
+    std::atexit([] {
+      std::remove(in.c_str());
+      std::remove(out.c_str());
+    });
+    return true;
+  }();
+  (void)cleanup;
   if (!WriteFile(in, data, size)) return 0;
   zeb7::TDownloadImage image;
   std::size_t messages = 0;
