@@ -65,7 +65,8 @@ class TQueueExecutor : public TMainThreadExecutor {
   bool WaitAndProcess(uint32_t ms);
   // Makes the calling thread the main thread.
   void SetMainThread();
-  // Called (in the worker) whenever a hand-over is queued.
+  // Called (in the worker) whenever a hand-over is queued. Set it before the
+  // worker starts.
   std::function<void()> Notify;
 
  private:
@@ -177,7 +178,8 @@ class TCommThread {
   // link without a worker thread. Only while the worker was never started.
   void RunCycle();
 
-  // Slot tables (guarded; see the .cpp for the call-in-flight rule).
+  // Slot tables, guarded. Removal returns only once a call of that kind
+  // running on another thread has finished; a callback may remove itself.
   void AddFunction(TSlotKind kind, const TTelegramFunction& fn);
   void RemoveFunction(TSlotKind kind, const TTelegramFunction& fn);
   void AddIdleFunction(const TWakeUpFunction& fn);
