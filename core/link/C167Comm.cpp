@@ -414,6 +414,25 @@ int32_t TPosixSerialPort::Read(uint8_t* buffer, int32_t maxLength) {
   return static_cast<int32_t>(n);
 }
 
+bool TPosixSerialPort::ReadAvailable(uint8_t* buffer, int32_t maxLength, int32_t& count, uint32_t& errors) {
+  count = 0;
+  errors = 0;
+  if (fd < 0) return true;
+  // VMIN = VTIME = 0: returns at once with what is there, one call instead
+  // of asking for the count first.
+  const ssize_t n = maxLength > 0 ? ::read(fd, buffer, static_cast<size_t>(maxLength)) : 0;
+  if (n < 0) {
+    if (errno != EAGAIN && errno != EINTR) {
+      errors = static_cast<uint32_t>(errno);
+      return false;
+    }
+  } else {
+    count = static_cast<int32_t>(n);
+  }
+  errors = LineErrors();
+  return true;
+}
+
 int32_t TPosixSerialPort::Write(const uint8_t* buffer, int32_t length) {
   if (fd < 0) return -1;
   int32_t done = 0;
@@ -676,6 +695,12 @@ bool TComm32::QueryLocked(bool transmit, int32_t& count, std::string& message) {
   if (!FPort->IsOpen()) return true;
   uint32_t errors = 0;
   const bool ok = FPort->Query(transmit, count, errors);
+  if (!ok) count = 0;
+  ReportLocked(ok, errors, message);
+  return ok;
+}
+
+void TComm32::ReportLocked(bool ok, uint32_t errors, std::string& message) {
   if (errors != 0) {
     char text[32];
     std::snprintf(text, sizeof text, "COM error 0x%X", errors);
@@ -685,11 +710,9 @@ bool TComm32::QueryLocked(bool transmit, int32_t& count, std::string& message) {
   if (!ok) {
     // The device is gone or broken: close it so that the worker's reopen
     // loop takes over instead of reporting the same failure every cycle.
-    count = 0;
     FPort->Close();
     boolCloseRequest = true;
   }
-  return ok;
 }
 
 int32_t TComm32::GetInCount() {
@@ -744,13 +767,13 @@ void TComm32::Flush() {
 void TComm32::FillLocked(std::string& message) {
   if (boolInUse || boolCloseRequest || !FPort->IsOpen()) return;
   boolInUse = true;
-  int32_t count = 0;
-  QueryLocked(false, count, message);
-  if (count > 0) {
-    FDecoder.Fill([&](uint8_t* dst, int32_t max) {
-      return std::max(0, FPort->Read(dst, std::min(max, count)));
-    });
-  }
+  FDecoder.Fill([&](uint8_t* dst, int32_t max) {
+    int32_t count = 0;
+    uint32_t errors = 0;
+    const bool ok = FPort->ReadAvailable(dst, max, count, errors);
+    ReportLocked(ok, errors, message);
+    return ok ? count : 0;
+  });
   boolInUse = false;
 }
 

@@ -5,6 +5,7 @@
 // Wire format: 0x31 <type> <body, 0x31 stuffed as 31 30> <checksum>, where the
 // type is 0x22 (data: ident, command, target, length, data), 0x26 (ack: ident)
 // or 0x35 (nak: ident) and the checksum is the byte sum of the unstuffed body.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -161,6 +162,15 @@ class TSerialPort {
   virtual bool Query(bool transmit, int32_t& count, uint32_t& errors) = 0;
   // Reads what is there without waiting; negative on error.
   virtual int32_t Read(uint8_t* buffer, int32_t maxLength) = 0;
+  // Query and Read in one: at most `maxLength` waiting bytes, with the line
+  // error flags. False when the device failed (`errors` = system error).
+  virtual bool ReadAvailable(uint8_t* buffer, int32_t maxLength, int32_t& count, uint32_t& errors) {
+    count = 0;
+    int32_t waiting = 0;
+    if (!Query(false, waiting, errors)) return false;
+    if (waiting > 0) count = std::max(0, Read(buffer, std::min(waiting, maxLength)));
+    return true;
+  }
   // Writes synchronously; returns the bytes written, negative on error.
   virtual int32_t Write(const uint8_t* buffer, int32_t length) = 0;
   // Discards both queues.
@@ -179,6 +189,7 @@ class TPosixSerialPort : public TSerialPort {
   bool IsOpen() const override { return fd >= 0; }
   bool Query(bool transmit, int32_t& count, uint32_t& errors) override;
   int32_t Read(uint8_t* buffer, int32_t maxLength) override;
+  bool ReadAvailable(uint8_t* buffer, int32_t maxLength, int32_t& count, uint32_t& errors) override;
   int32_t Write(const uint8_t* buffer, int32_t length) override;
   void Purge() override;
   void WaitReadable(uint32_t maxMs) override;
@@ -311,6 +322,7 @@ class TComm32 {
 
  private:
   bool QueryLocked(bool transmit, int32_t& count, std::string& message);
+  void ReportLocked(bool ok, uint32_t errors, std::string& message);
   void FillLocked(std::string& message);
   void Message(const std::string& s);
   void Wait(uint32_t ms);

@@ -595,6 +595,10 @@ bool TCommThread::MatchAnswer(TTelegram& rec) {
 }
 
 bool TCommThread::SendStep() {
+  // The window rules first: they need no system call, and while they hold
+  // nothing would be sent whatever the transmit queue holds.
+  if (TelHistoryList.Count() >= kWindow) return false;
+  if (TelHistoryList.Count() > 0 && TelHistoryList.At(0)->fCritical) return false;
   if (FComm->GetOutCount() > kTransmitQueueLimit) {
     // Reported once per episode, not on every cycle while it drains.
     if (!fOverflowReported) Error("Transmit buffer overflow");
@@ -602,8 +606,6 @@ bool TCommThread::SendStep() {
     return false;
   }
   fOverflowReported = false;
-  if (TelHistoryList.Count() >= kWindow) return false;
-  if (TelHistoryList.Count() > 0 && TelHistoryList.At(0)->fCritical) return false;
 
   std::unique_ptr<TTelegram> tele;
   if (TelRepeatList.Count() > 0) {
