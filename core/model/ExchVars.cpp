@@ -174,4 +174,12 @@ void TDMExchVars::SendString(int command, int target, int index, int checksum, c
   link->PostTelegram(std::move(tele));
 }
 
+void TDMExchVars::WriteTypePlateLine(int target, int index, const std::string& text) {
+  if (target < 0 || target >= kTargetCount) return;
+  std::lock_guard lock(ctx_.Mutex);
+  TControllerString& line = strings_.TypePlateLists[target]->GetControllerString(index);
+  SendString(kCmdWriteTypePlate, target, index, line.wChecksum, text);
+  line.VerifyAll();
+}
+
 }  // namespace zeb7

@@ -82,6 +82,10 @@ class TDMExchVars {
   // Texts are Latin-1; at most 100 characters go out.
   void SendString(int command, int target, int index, int checksum, const std::string& text);
 
+  // The type plate view's edit: sends the new text (Latin-1) as command 33
+  // with the line's current checksum, then has the line read back.
+  void WriteTypePlateLine(int target, int index, const std::string& text);
+
   uint16_t CommandSequence() const { return commandSequence_; }
 
   // Registered with the link (set by the owner's Run/Stop).

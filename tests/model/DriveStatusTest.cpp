@@ -74,6 +74,26 @@ TEST_F(DriveStatusTest, MessagesAreShownOnceAndTheListKeepsThirtyOneLines) {
   EXPECT_EQ(s.Messages().front(), "line 9");
 }
 
+TEST_F(DriveStatusTest, RefusedRequestsReadAsTheirOwnContent) {
+  // a refused status message request carries its slot and no text
+  TTelegram req;
+  s.HandleStatusTelegram(Status(0, 11, 6));
+  s.wLastStatusMsgRequested = 10;
+  s.iStatusPollStep = 0;
+  ASSERT_TRUE(s.MakeTelegram(req));
+  req.ttType = ttNak;
+  s.HandleErrorTelegram(req);
+  ASSERT_EQ(s.Messages().size(), 1u);
+  EXPECT_EQ(s.Messages().back(), "3: ");
+  // a refused status request clears the status and puts every drive button up
+  s.HandleStatusTelegram(Status(0, 0, 6, 0x03));
+  TTelegram statusReq = Answer(4, 0, 0);
+  statusReq.ttType = ttNak;
+  s.HandleStatusTelegram(statusReq);
+  EXPECT_EQ(s.DownButton(), dbNone);
+  EXPECT_EQ(s.wLatestStatusMessage, 0);
+}
+
 TEST_F(DriveStatusTest, ErrorTextsFollowTheirStatusBits) {
   TTelegram e = Answer(6, 0, 47);
   PutText(e, 0, std::string(60, 'x'));

@@ -76,6 +76,23 @@ TEST_F(ExchVarsTest, StringsAreCutAtOneHundredCharacters) {
   EXPECT_EQ(link.posted.back()->bLength, 5);
 }
 
+TEST_F(ExchVarsTest, TypePlateEditIsSentAndReadBack) {
+  auto& plate = *m.Strings.TypePlateLists[1];
+  plate.SetControllerString(2, "Old");
+  plate.At(0)->ControllerStringState = 0;
+  const uint16_t old = plate.At(0)->wChecksum;
+  m.ExchVars.WriteTypePlateLine(1, 2, "New \xC4");
+  ASSERT_EQ(link.posted.size(), 1u);
+  const TTelegram& t = *link.posted.front();
+  EXPECT_EQ(t.bCommand, 33);
+  EXPECT_EQ(t.bTarget, 1);
+  EXPECT_EQ(t.baData[0], 2);
+  EXPECT_EQ(t.baData[2] | (t.baData[3] << 8), old);
+  EXPECT_EQ(t.baData[8], 0xC4) << "Latin-1 goes out unchanged";
+  EXPECT_EQ(t.bLength, 5 + 5);
+  EXPECT_EQ(plate.At(0)->ControllerStringState, VerifyChecksum | VerifyCaption);
+}
+
 TEST_F(ExchVarsTest, ValueWriteWithClosedPortReturnsQueueLength) {
   link.queueSize = 2;
   link.opened = false;
