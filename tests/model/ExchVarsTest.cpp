@@ -167,6 +167,30 @@ TEST_F(ExchVarsTest, SynchronisesTwoTargetsToDoneAndFollowsAChecksumChange) {
   EXPECT_EQ(m.TargetInfo[0].Checksum, 0x2000u);
 }
 
+TEST_F(ExchVarsTest, DrivesThatOnlyAcknowledgeOrOnlyRefuseEndWithNothingPresent) {
+  for (TTelegramType kind : {ttAck, ttNak}) {
+    TDriveModel model;
+    FakeLink l;
+    model.ExchVars.SetLink(&l);
+    model.ProjectState.Reset();
+    model.ProjectState.Restart();
+    model.ProjectState.SearchParams();
+    for (int round = 0; round < 2000; ++round) {
+      model.ExchVars.Idle();
+      while (auto req = l.Take()) {
+        TTelegram ans = *req;
+        ans.ttType = kind;
+        if (!(kind == ttNak && model.ProjectState.HandleNakTelegram(ans))) model.ExchVars.Dispatch(ans);
+      }
+    }
+    for (int t = 0; t < 10; ++t) EXPECT_TRUE(model.TargetInfo[t].fNotPresent) << t << " kind " << kind;
+    EXPECT_EQ(model.ProjectState.ProjState(), statDone);
+    EXPECT_EQ(model.ParameterList.Count(), 0);
+    // acknowledged versions keep being probed; refused targets are left alone
+    EXPECT_EQ(model.TargetInfo[4].fVersionSeen.load(), kind == ttAck);
+  }
+}
+
 TEST_F(ExchVarsTest, ProducerAndMainThreadChangesDoNotRace) {
   FakeDrive drive;
   drive.AddTarget(0, 40, 3);
