@@ -91,7 +91,13 @@ SimStats SimServer::stats() const {
 void SimServer::start() {
   if (thread_.joinable()) return;
   stop_ = false;
-  thread_ = std::thread([this] { loop(nullptr); });
+  thread_ = std::thread([this] {
+    try {
+      loop(nullptr);
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zeb7-sim: %s\n", e.what());
+    }
+  });
 }
 
 void SimServer::stop() {
@@ -119,7 +125,7 @@ std::string SimServer::control(const std::string& jsonLine) {
                      {"dir", "control"},
                      {"command", jsonLine}};
     if (!err.empty()) j["error"] = err;
-    std::fprintf(log_, "%s\n", j.dump().c_str());
+    std::fprintf(log_, "%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
     std::fflush(log_);
   }
   return err;
@@ -144,7 +150,7 @@ void SimServer::logTelegram(const char* dir, const TTelegram& t, const std::stri
                    {"data", data}};
   if (!fault.empty()) j["fault"] = fault;
   std::lock_guard lock(statsMutex_);
-  std::fprintf(log_, "%s\n", j.dump().c_str());
+  std::fprintf(log_, "%s\n", j.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
   std::fflush(log_);
 }
 

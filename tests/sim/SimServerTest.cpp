@@ -119,7 +119,8 @@ TEST(SimServer, LinkLogAndControlFifo) {
     std::this_thread::sleep_for(700ms);
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), server.devicePath()) << "restored";
 
-    std::ofstream(ctl) << R"({"op":"set-value","target":0,"index":0,"value":77})" << "\n";
+    // A line that is not even text must neither stop the drive nor its log.
+    std::ofstream(ctl) << "\xff\xfe{\n" << R"({"op":"set-value","target":0,"index":0,"value":77})" << "\n";
     Pc pc(link);
     ASSERT_TRUE(pc.ok());
     std::vector<TTelegram> got;
@@ -152,7 +153,7 @@ TEST(SimServer, LinkLogAndControlFifo) {
   }
   EXPECT_GE(requests, 1);
   EXPECT_EQ(requests, answers);
-  EXPECT_EQ(controls, 2);
+  EXPECT_EQ(controls, 3);
   std::filesystem::remove(log);
 }
 
