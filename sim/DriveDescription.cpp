@@ -173,6 +173,8 @@ std::string hex32(uint32_t v) {
 
 }  // namespace
 
+DriveDescription driveFromJsonChecked(const json& j);
+
 uint16_t SimParameter::checksum(int index) const {
   if (fixedChecksum) return *fixedChecksum;
   Fnv f;
@@ -263,6 +265,14 @@ uint16_t stringChecksum(int index, const std::string& latin1) {
 }
 
 DriveDescription driveFromJson(const json& j) {
+  try {
+    return driveFromJsonChecked(j);
+  } catch (const json::exception& e) {
+    throw DriveDescriptionError(std::string("drive description: ") + e.what());
+  }
+}
+
+DriveDescription driveFromJsonChecked(const json& j) {
   if (!j.is_object()) throw DriveDescriptionError("drive description: expected a JSON object");
   DriveDescription d;
   auto ts = j.find("targets");

@@ -138,6 +138,7 @@ TEST(DriveDescription, BadDescriptionsNameTheEntry) {
             std::string::npos);
   EXPECT_NE(errorOf(R"({"targets": [{"parameters": [{"caption": 5}]}]})").find("caption"), std::string::npos);
   EXPECT_NE(errorOf(R"({"targets": [{"absent": "maybe"}]})").find("absent"), std::string::npos);
+  EXPECT_NE(errorOf(R"({"targets": [{"absent": 3}]})"), "") << "a wrong JSON type is a description error too";
   EXPECT_NE(errorOf(R"({"targets": [{"version": "12abc"}]})").find("integer"), std::string::npos);
 }
 
