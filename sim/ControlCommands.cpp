@@ -34,6 +34,38 @@ std::string applyControl(VirtualDrive& drive, const std::string& jsonLine) {
       p.value = p.wide ? v : int64_t(int32_t(uint32_t(v)));
     } else if (op == "set-caption") {
       parameterOf(drive, j).sCaption = utf8ToLatin1(j.at("caption").get<std::string>());
+    } else if (op == "set-descriptor") {
+      SimParameter p = parameterOf(drive, j);  // changed as a whole or not at all
+      auto text = [&j](const char* key, std::string& field) {
+        if (j.contains(key)) field = utf8ToLatin1(j.at(key).get<std::string>());
+      };
+      text("name", p.sFirmwareName);
+      text("control", p.sControl);
+      text("caption", p.sCaption);
+      text("properties", p.sControlProperties);
+      if (j.contains("group")) {
+        const int g = j.at("group").get<int>();
+        if (g < 0 || g > 255) return "group must be 0 to 255";
+        p.bGroup = uint8_t(g);
+      }
+      if (j.contains("type")) {
+        const int t = j.at("type").get<int>();
+        if (t < -128 || t > 127) return "type must be -128 to 127";
+        p.iType = int8_t(t);
+      }
+      parameterOf(drive, j) = std::move(p);
+    } else if (op == "parameter-count") {
+      auto& params = d.targets[targetOf(j)].parameters;
+      const int count = j.at("count").get<int>();
+      if (count < 0 || count > 65535) return "count must be 0 to 65535";
+      for (int i = int(params.size()); i < count; ++i) {
+        SimParameter p;
+        p.sFirmwareName = "ADDED" + std::to_string(i);
+        p.sControl = "NUMERIC";
+        p.sCaption = "Added parameter " + std::to_string(i);
+        params.push_back(std::move(p));
+      }
+      params.resize(size_t(count));
     } else if (op == "set-checksum") {
       SimTarget& t = d.targets[targetOf(j)];
       if (j.at("checksum").is_null())

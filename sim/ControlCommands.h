@@ -2,6 +2,9 @@
 // Changes to a running drive, one JSON object per command, for tests and demos:
 //   {"op":"set-value","target":0,"index":3,"value":42}
 //   {"op":"set-caption","target":0,"index":3,"caption":"Gain"}   (descriptor change)
+//   {"op":"set-descriptor","target":0,"index":3,"name":..,"control":..,"caption":..,
+//    "properties":..,"group":2,"type":-1}                       (any of the fields)
+//   {"op":"parameter-count","target":0,"count":90}              (drops or adds parameters)
 //   {"op":"set-checksum","target":0,"checksum":1234}            (global checksum; null: computed)
 //   {"op":"raise-error","controller":"Overcurrent","runtime":"Stopped"}
 //   {"op":"message","text":"Homing done"}

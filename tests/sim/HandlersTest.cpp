@@ -272,6 +272,17 @@ TEST(Handlers, ControlCommands) {
   EXPECT_EQ(d.answer(request(3, 1, {})).ttType, ttNak);
   EXPECT_EQ(applyControl(d, R"({"op":"message","text":"hello"})"), "");
   EXPECT_EQ(d.description().status.messages.back().text, "hello");
+  EXPECT_EQ(applyControl(d, R"({"op":"set-descriptor","index":1,"control":"led","group":0,"type":-2})"), "");
+  EXPECT_EQ(getText(read(d, 13, 0, 1), 6), "led");
+  EXPECT_EQ(int8_t(read(d, 13, 0, 1).baData[5]), -2);
+  EXPECT_EQ(applyControl(d, R"({"op":"parameter-count","target":0,"count":5})"), "");
+  EXPECT_EQ(get16(d.answer(request(3, 0, {})), 22), 5);
+  EXPECT_EQ(getText(read(d, 12, 0, 4), 6), "ADDED4");
+  EXPECT_EQ(applyControl(d, R"({"op":"parameter-count","target":0,"count":1})"), "");
+  EXPECT_EQ(read(d, 10, 0, 1).ttType, ttNak) << "dropped parameters are refused";
+  EXPECT_NE(applyControl(d, R"({"op":"parameter-count","target":0,"count":-1})"), "");
+  EXPECT_NE(applyControl(d, R"({"op":"set-descriptor","index":0,"caption":"Half","group":300})"), "");
+  EXPECT_EQ(getText(read(d, 14, 0, 0), 6), "Verst\xE4rkung") << "a refused change changes nothing";
   EXPECT_NE(applyControl(d, R"({"op":"set-value","index":7,"value":1})"), "");
   EXPECT_NE(applyControl(d, R"({"op":"fly"})"), "");
   EXPECT_NE(applyControl(d, "not json"), "");
