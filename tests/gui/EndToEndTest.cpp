@@ -8,6 +8,10 @@
 #include <QProgressBar>
 #include <QTest>
 #include <QToolButton>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -189,6 +193,32 @@ TEST_F(EndToEnd, OfflineStopsAllTrafficAndOnlineResumes) {
   form_->Offline1->trigger();
   EXPECT_EQ(form_->Panel3->text(), "");
   EXPECT_TRUE(QTest::qWaitFor([&] { return sim_->stats().requests > before + 10; }, 5000));
+}
+
+TEST_F(EndToEnd, MissingOrBusyDeviceIsReportedNotFatal) {
+  // The settings name a device that does not exist.
+  std::ofstream(settings_->Path(), std::ios::binary)
+      << "[Com-Settings]\r\nPort-Nr=4\r\n[Com-Ports]\r\nCOM4=/nonexistent/ttyQ\r\n";
+  form_->SetCommandLineDevice("");
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form_->Panel3->text().contains("Error opening /nonexistent/ttyQ"); },
+                              5000))
+      << form_->Panel3->text().toStdString();
+  EXPECT_TRUE(form_->isVisible());
+
+  // Another process holds the drive's device: the port stays closed, with a message.
+  int fd = ::open(sim_->devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+  form_->Link()->BindDevice(4, sim_->devicePath());
+  EXPECT_FALSE(form_->Link()->OpenCom());
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return form_->Panel3->text().contains("Error opening " + QString::fromStdString(sim_->devicePath())); },
+      5000))
+      << form_->Panel3->text().toStdString();
+  ::close(fd);
+  // Released: the worker's retries get through and the drive is read.
+  EXPECT_TRUE(WaitDone());
 }
 
 TEST_F(EndToEnd, ExitWhileSynchronisingDoesNotHang) {
