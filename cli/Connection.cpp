@@ -59,7 +59,13 @@ Connection::Connection(const GlobalOptions& opts) {
     if (sim_) sim_->stop();
     throw ConnectionError(why);
   }
-  comm_->SetOnErrorMessage(printError);
+  // A vanished device repeats its message every reopen attempt: show it once until
+  // something else is reported.
+  comm_->SetOnErrorMessage([this](const std::string& s) {
+    if (s == lastError_) return;
+    lastError_ = s;
+    printError(s);
+  });
   comm_->Resume();
 }
 
