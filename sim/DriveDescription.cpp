@@ -519,7 +519,7 @@ DriveDescription generatedDrive(int count0, int count1) {
   static const char* const kinds[][2] = {
       {"NUMERIC", "-6|2|0.01|V"},         {"THUMB", "5|0|1|"},  {"CHECK", "Option on"},
       {"RADIO", "Off|Slow|Fast"},         {"LED", "GR|Active"}, {"LEDRADIO", "RGY|One|Two|Three"},
-      {"LEDARRAY", "G|Bit 0|Bit 1|Bit 2"}, {"Numeric", "6f|0|1|"}, {"numeric", "4x"}};
+      {"LEDARRAY", "G|Bit 0|Bit 1|Bit 2"}, {"Numeric", "6f|0|1|"}, {"numeric", "4x|0|1|"}};
   const int counts[2] = {count0, count1};
   for (int t = 0; t < 2; ++t) {
     SimTarget& target = d.targets[t];

@@ -97,16 +97,7 @@ void ExpectEqualsDescription(TDriveModel& m, const sim::DriveDescription& d) {
   EXPECT_EQ(m.ParameterList.Count(), expectedParams);
 }
 
-// Descriptor texts of fewer than three characters are never accepted (the
-// parameter would never verify), so a drive must not send them.
-sim::DriveDescription BigDrive() {
-  sim::DriveDescription d = sim::generatedDrive(600, 50);
-  for (auto& t : d.targets)
-    for (auto& p : t.parameters)
-      for (std::string* text : {&p.sFirmwareName, &p.sControl, &p.sCaption, &p.sControlProperties})
-        while (text->size() < 3) *text += '|';
-  return d;
-}
+sim::DriveDescription BigDrive() { return sim::generatedDrive(600, 50); }
 
 void StartSync(TDriveModel& m) {
   // as after opening a project

@@ -169,6 +169,9 @@ TEST(DriveDescription, GeneratedDriveSizesAndValidity) {
     for (const auto& p : d.targets[t].parameters) {
       EXPECT_TRUE(names.insert(p.sFirmwareName).second) << p.sFirmwareName;
       EXPECT_LT(p.bGroup, d.targets[t].groups.size());
+      // the PC ignores descriptor texts under three characters: such a parameter never verifies
+      for (const std::string* text : {&p.sFirmwareName, &p.sControl, &p.sCaption, &p.sControlProperties})
+        EXPECT_GE(text->size(), 3u) << p.sFirmwareName;
     }
   EXPECT_EQ(generatedDrive(5, -1).targets[1].parameters.size(), defaultDrive().targets[1].parameters.size());
   EXPECT_EQ(generatedDrive(5, -1).targets[0].parameters.size(), 5u);
