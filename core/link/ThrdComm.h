@@ -71,11 +71,17 @@ class TQueueExecutor : public TMainThreadExecutor {
 
  private:
   struct TTask;
+  // Runs what is queued; returns how many ran.
+  int ProcessQueued();
+
   std::atomic<std::thread::id> FMainThread;
-  mutable std::mutex FLock;
-  std::condition_variable FMainWake;
-  std::condition_variable FWorkerWake;
+  mutable std::mutex FLock;  // the queue only; never held while a task runs
   std::deque<std::shared_ptr<TTask>> FQueue;
+  // Bumped for every queued hand-over; a waiting main thread sleeps on it.
+  // Waits and wake-ups go straight to futexes: one wake and one wait per
+  // side and hand-over, none when the other side is not asleep.
+  std::atomic<uint32_t> FPosted{0};
+  std::atomic<int32_t> FMainSleepers{0};
 };
 
 // ---------------------------------------------------------------------------

@@ -58,6 +58,34 @@ TEST(QueueExecutor, RunsOnMainThreadAndAborts) {
   EXPECT_FALSE(ran);
 }
 
+TEST(QueueExecutor, EveryHandOverWakesTheWaitingMainThread) {
+  // A lost wake-up would leave the main thread asleep for its whole wait
+  // (2 s) and the worker blocked meanwhile; 400 of them would take minutes.
+  TQueueExecutor exec;
+  std::atomic<bool> abort{false};
+  constexpr int kCount = 400;
+  std::atomic<int> done{0};
+  int ran = 0;
+  std::thread worker([&] {
+    for (int i = 0; i < kCount; ++i) {
+      if (!exec.RunSync([&] { ++ran; }, abort)) break;
+      ++done;
+    }
+  });
+  const auto start = Clock::now();
+  int woken = 0;
+  while (ran < kCount && SecondsSince(start) < 30)
+    if (exec.WaitAndProcess(2000)) ++woken;
+  const double seconds = SecondsSince(start);
+  abort = true;
+  exec.WakeWaiters();
+  worker.join();
+  EXPECT_EQ(done, kCount);
+  EXPECT_EQ(ran, kCount);
+  EXPECT_GT(woken, 0);
+  EXPECT_LT(seconds, 10.0);
+}
+
 TEST(LinkThread, AnswersArriveOnTheMainThreadInOrder) {
   TQueueExecutor exec;
   auto line = std::make_shared<FakeLine>();
