@@ -51,7 +51,10 @@ class TMainThreadExecutor {
 // a ProcessPending call into its event loop.
 class TQueueExecutor : public TMainThreadExecutor {
  public:
-  // The constructing thread is the main thread.
+  // The constructing thread is the main thread. Like the worker, it asks for
+  // a short scheduler slice (see SetMainThread too): it serves a hand-over
+  // for every telegram, and on a loaded machine each late wake-up of it
+  // delays the next request.
   TQueueExecutor();
   ~TQueueExecutor() override;
 
@@ -63,7 +66,7 @@ class TQueueExecutor : public TMainThreadExecutor {
   // Main thread: waits at most `ms` for a hand-over and runs what is waiting.
   // Returns whether anything ran.
   bool WaitAndProcess(uint32_t ms);
-  // Makes the calling thread the main thread.
+  // Makes the calling thread the main thread (with a short slice).
   void SetMainThread();
   // Called (in the worker) whenever a hand-over is queued. Set it before the
   // worker starts.
