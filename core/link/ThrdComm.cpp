@@ -1,17 +1,12 @@
 #include "link/ThrdComm.h"
 
-#include <sched.h>
-#include <linux/futex.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
-#include <ctime>
 #include <exception>
 
 namespace zeb7 {
@@ -70,94 +65,25 @@ int NiceOf(TThreadPriority p) {
   return 0;
 }
 
-// The worker and the thread serving its hand-overs sleep almost all the
-// time and run for microseconds per telegram, but each of their wake-ups is
-// on the path of the next request. A short scheduler slice lets such a
-// wake-up preempt a busy task instead of waiting for that task's slice to end
-// (milliseconds, which empty the window of three on a loaded machine). The nice value stays as
-// set; kernels without custom slices refuse or ignore the request.
-void RequestShortSlice(int tid) {
-#if defined(__linux__) && defined(SYS_sched_setattr)
-  struct {
-    uint32_t size;
-    uint32_t sched_policy;
-    uint64_t sched_flags;
-    int32_t sched_nice;
-    uint32_t sched_priority;
-    uint64_t sched_runtime;
-    uint64_t sched_deadline;
-    uint64_t sched_period;
-  } attr{};
-  attr.size = sizeof attr;
-  attr.sched_policy = SCHED_OTHER;
-  // Only a normal thread; a batch, idle or real-time policy set by the
-  // program stays as it is.
-  if (::sched_getscheduler(tid) != SCHED_OTHER) return;
-  errno = 0;
-  const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-  if (errno != 0) return;
-  attr.sched_nice = nice;
-  attr.sched_runtime = 100 * 1000;  // ns
-  (void)::syscall(SYS_sched_setattr, tid, &attr, 0u);
-#else
-  (void)tid;
-#endif
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
 // TQueueExecutor
 
-// The task word: started and done flags, the worker's "asleep" flag, and
-// above them a count that WakeWaiters bumps to make a waiting worker look at
-// its abort flag again.
-namespace {
-constexpr uint32_t kTaskStarted = 1;
-constexpr uint32_t kTaskDone = 2;
-constexpr uint32_t kTaskWaiting = 4;
-constexpr uint32_t kTaskPoke = 8;
-}  // namespace
-
 struct TQueueExecutor::TTask {
-  const std::function<void()>* Fn = nullptr;  // the caller waits, or removes the task unrun
-  std::atomic<uint32_t> Word{0};
+  std::function<void()> Fn;
+  bool fStarted = false;
+  bool fDone = false;
   std::exception_ptr Exception;
 };
 
-namespace {
-
-static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free);
-
-// Sleeps while *word == expected, at most `ms` (forever when negative).
-void FutexWait(std::atomic<uint32_t>& word, uint32_t expected, int64_t ms) {
-  timespec ts{};
-  if (ms >= 0) {
-    ts.tv_sec = static_cast<time_t>(ms / 1000);
-    ts.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
-  }
-  (void)::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
-                  ms >= 0 ? &ts : nullptr, nullptr, 0);
-}
-
-void FutexWake(std::atomic<uint32_t>& word) {
-  (void)::syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT32_MAX, nullptr, nullptr, 0);
-}
-
-}  // namespace
-
-TQueueExecutor::TQueueExecutor() : FMainThread(std::this_thread::get_id()) {
-  RequestShortSlice(static_cast<int>(::syscall(SYS_gettid)));
-}
+TQueueExecutor::TQueueExecutor() : FMainThread(std::this_thread::get_id()) {}
 
 TQueueExecutor::~TQueueExecutor() = default;
 
 bool TQueueExecutor::IsMainThread() const { return FMainThread.load() == std::this_thread::get_id(); }
 
-void TQueueExecutor::SetMainThread() {
-  FMainThread = std::this_thread::get_id();
-  RequestShortSlice(static_cast<int>(::syscall(SYS_gettid)));
-}
+void TQueueExecutor::SetMainThread() { FMainThread = std::this_thread::get_id(); }
 
 bool TQueueExecutor::RunSync(const std::function<void()>& fn, const std::atomic<bool>& abort) {
   if (IsMainThread()) {
@@ -165,84 +91,61 @@ bool TQueueExecutor::RunSync(const std::function<void()>& fn, const std::atomic<
     return true;
   }
   auto task = std::make_shared<TTask>();
-  task->Fn = &fn;
+  task->Fn = fn;
   {
     std::lock_guard lock(FLock);
     if (abort) return false;
     FQueue.push_back(task);
   }
-  FPosted.fetch_add(1);
-  if (FMainSleepers.load() > 0) FutexWake(FPosted);
+  FMainWake.notify_one();
   if (Notify) Notify();
-  for (;;) {
-    uint32_t w = task->Word.load(std::memory_order_acquire);
-    if (w & kTaskDone) break;
-    if (!(w & kTaskStarted) && abort) {
-      // The main thread marks a task started under the lock: once it is out
-      // of the queue here, it never runs.
-      std::lock_guard lock(FLock);
-      if (!(task->Word.load() & kTaskStarted)) {
-        FQueue.erase(std::remove(FQueue.begin(), FQueue.end(), task), FQueue.end());
-        return false;
-      }
-      continue;
-    }
-    if (!(w & kTaskWaiting)) {
-      if (!task->Word.compare_exchange_weak(w, w | kTaskWaiting)) continue;
-      w |= kTaskWaiting;
-    }
-    FutexWait(task->Word, w, -1);
+  std::unique_lock lock(FLock);
+  FWorkerWake.wait(lock, [&] { return task->fDone || (abort && !task->fStarted); });
+  if (!task->fDone) {
+    FQueue.erase(std::remove(FQueue.begin(), FQueue.end(), task), FQueue.end());
+    return false;
   }
+  lock.unlock();
   if (task->Exception) std::rethrow_exception(task->Exception);
   return true;
 }
 
-int TQueueExecutor::ProcessQueued() {
-  int ran = 0;
+void TQueueExecutor::ProcessPending() {
   for (;;) {
     std::shared_ptr<TTask> task;
     {
       std::lock_guard lock(FLock);
-      if (FQueue.empty()) return ran;
+      if (FQueue.empty()) return;
       task = FQueue.front();
       FQueue.pop_front();
-      task->Word.fetch_or(kTaskStarted);
+      task->fStarted = true;
     }
     try {
-      (*task->Fn)();
+      task->Fn();
     } catch (...) {
       task->Exception = std::current_exception();
     }
-    ++ran;
-    // Release: the exception is visible to the worker once it sees "done".
-    if (task->Word.fetch_or(kTaskDone, std::memory_order_acq_rel) & kTaskWaiting) FutexWake(task->Word);
+    {
+      std::lock_guard lock(FLock);
+      task->fDone = true;
+    }
+    FWorkerWake.notify_all();
   }
 }
 
-void TQueueExecutor::ProcessPending() { (void)ProcessQueued(); }
-
 void TQueueExecutor::WakeWaiters() {
-  std::lock_guard lock(FLock);
-  for (const auto& task : FQueue) {
-    if (task->Word.fetch_add(kTaskPoke) & kTaskWaiting) FutexWake(task->Word);
-  }
+  { std::lock_guard lock(FLock); }
+  FWorkerWake.notify_all();
 }
 
 bool TQueueExecutor::WaitAndProcess(uint32_t ms) {
-  const uint32_t seen = FPosted.load();
-  bool queued = false;
+  bool any = false;
   {
-    std::lock_guard lock(FLock);
-    queued = !FQueue.empty();
+    std::unique_lock lock(FLock);
+    any = FMainWake.wait_for(lock, std::chrono::milliseconds(ms), [&] { return !FQueue.empty(); });
   }
-  if (!queued) {
-    // A worker that queues after this check bumps FPosted and then sees the
-    // sleeper, or the futex finds FPosted changed and returns at once.
-    FMainSleepers.fetch_add(1);
-    if (FPosted.load() == seen) FutexWait(FPosted, seen, ms);
-    FMainSleepers.fetch_sub(1);
-  }
-  return ProcessQueued() > 0;
+  if (any) ProcessPending();
+  return any;
 }
 
 // ---------------------------------------------------------------------------
@@ -308,11 +211,8 @@ void TCommThread::Execute() {
 
 void TCommThread::SetPriority(TThreadPriority p) {
   FPriority = p;
-  const int tid = FNativeId;
-  if (!tid) return;
   // Raising needs privileges; a refusal keeps the current priority.
-  (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceOf(p));
-  RequestShortSlice(tid);
+  if (const int tid = FNativeId) (void)::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceOf(p));
 }
 
 // --- waiting ---------------------------------------------------------------

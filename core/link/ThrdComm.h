@@ -51,10 +51,7 @@ class TMainThreadExecutor {
 // a ProcessPending call into its event loop.
 class TQueueExecutor : public TMainThreadExecutor {
  public:
-  // The constructing thread is the main thread. Like the worker, it asks for
-  // a short scheduler slice (see SetMainThread too): it serves a hand-over
-  // for every telegram, and on a loaded machine each late wake-up of it
-  // delays the next request.
+  // The constructing thread is the main thread.
   TQueueExecutor();
   ~TQueueExecutor() override;
 
@@ -66,7 +63,7 @@ class TQueueExecutor : public TMainThreadExecutor {
   // Main thread: waits at most `ms` for a hand-over and runs what is waiting.
   // Returns whether anything ran.
   bool WaitAndProcess(uint32_t ms);
-  // Makes the calling thread the main thread (with a short slice).
+  // Makes the calling thread the main thread.
   void SetMainThread();
   // Called (in the worker) whenever a hand-over is queued. Set it before the
   // worker starts.
@@ -74,17 +71,11 @@ class TQueueExecutor : public TMainThreadExecutor {
 
  private:
   struct TTask;
-  // Runs what is queued; returns how many ran.
-  int ProcessQueued();
-
   std::atomic<std::thread::id> FMainThread;
-  mutable std::mutex FLock;  // the queue only; never held while a task runs
+  mutable std::mutex FLock;
+  std::condition_variable FMainWake;
+  std::condition_variable FWorkerWake;
   std::deque<std::shared_ptr<TTask>> FQueue;
-  // Bumped for every queued hand-over; a waiting main thread sleeps on it.
-  // Waits and wake-ups go straight to futexes: one wake and one wait per
-  // side and hand-over, none when the other side is not asleep.
-  std::atomic<uint32_t> FPosted{0};
-  std::atomic<int32_t> FMainSleepers{0};
 };
 
 // ---------------------------------------------------------------------------
