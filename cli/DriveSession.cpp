@@ -1,6 +1,6 @@
 #include "DriveSession.h"
 
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
 // dump: synchronise and print the whole parameter database as text, CSV or JSON.
 #include "DriveSession.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 // get: synchronise, then read one parameter's value from the drive.
 #include "ParamLookup.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 #include <iostream>
 

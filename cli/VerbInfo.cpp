@@ -1,7 +1,7 @@
 // info: synchronise, then print per present target its firmware, checksum,
 // counts and type plate, and the drive status.
 #include "DriveSession.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 #include <cstdio>
 #include <iostream>

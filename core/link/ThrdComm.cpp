@@ -8,6 +8,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <exception>
+#include <string_view>
+
+#include "link/TextCodec.h"
 
 namespace zeb7 {
 
@@ -30,26 +33,6 @@ std::string Format(const char* fmt, ...) {
   const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
   va_end(ap);
   return std::string(buf, n < 0 ? 0 : std::min<size_t>(n, sizeof buf - 1));
-}
-
-// Telegram texts are 8-bit Windows-1252; the program works in UTF-8.
-void AppendCp1252(std::string& out, uint8_t b) {
-  static constexpr uint16_t k80[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x8D,   0x017D, 0x8F,
-                                       0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
-  uint32_t cp = b;
-  if (b >= 0x80 && b < 0xA0) cp = k80[b - 0x80];
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 int NiceOf(TThreadPriority p) {
@@ -540,8 +523,8 @@ bool TCommThread::ReceiveStep() {
       for (int32_t i = 0; i < t.bLength; ++i) {
         if (d[i] < 0x10)
           text += ' ';
-        else
-          AppendCp1252(text, d[i]);
+        else  // telegram texts are 8-bit Windows-1252; the program works in UTF-8
+          text += Cp1252ToUtf8(std::string_view(reinterpret_cast<const char*>(&d[i]), 1));
       }
       Debug(Format("%4u: R: Data;  Id: %3d; Target: %d; Cmd: %3d; Data: %2X %2X %2X %2X %2X %2X %2X %2X ...(%s)",
                    tick, t.bIdent, t.bTarget, t.bCommand, d[0], d[1], d[2], d[3], d[4], d[5], d[6], d[7],

@@ -7,7 +7,7 @@
 
 #include "model/ModelEvents.h"
 #include "model/TelegramData.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 #include "model/UParam.h"
 #include "model/UParamGrp.h"
 #include "workspace/IniFiles.h"

@@ -6,7 +6,7 @@
 
 #include "model/ModelEvents.h"
 #include "model/TelegramData.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 #include "model/UParamGrp.h"
 
 namespace zeb7 {

@@ -15,7 +15,7 @@
 #include <QVBoxLayout>
 
 #include "model/DriveStatus.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 namespace zeb7::gui {
 

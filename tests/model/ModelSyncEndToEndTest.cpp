@@ -8,7 +8,7 @@
 #include "SimServer.h"
 #include "link/ThrdComm.h"
 #include "model/DriveModel.h"
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 namespace zeb7 {
 namespace {

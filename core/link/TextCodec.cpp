@@ -1,4 +1,4 @@
-#include "model/TextCodec.h"
+#include "link/TextCodec.h"
 
 #include <cstdint>
 
