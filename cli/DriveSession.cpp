@@ -58,6 +58,16 @@ int openSession(const GlobalOptions& opts, std::unique_ptr<DriveSession>& sessio
   return kExitOk;
 }
 
+int openSynchronisedSession(const GlobalOptions& opts, std::unique_ptr<DriveSession>& session) {
+  if (int rc = openSession(opts, session)) return rc;
+  std::string why;
+  if (!session->synchronise(why)) {
+    std::cerr << "zeb7ctl: " << why << "\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
 bool DriveSession::serve(const std::function<bool()>& done, std::chrono::milliseconds limit, std::string& why,
                          std::chrono::milliseconds stall) {
   auto& comm = conn_->comm();

@@ -46,6 +46,8 @@ class DriveSession {
 
 // Opens a session for a verb; on failure prints the message and returns the exit code.
 int openSession(const GlobalOptions& opts, std::unique_ptr<DriveSession>& session);
+// openSession, then synchronise; a failure is reported on stderr and returned as the exit code.
+int openSynchronisedSession(const GlobalOptions& opts, std::unique_ptr<DriveSession>& session);
 
 // A value as text: a float for negative type numbers, else a decimal integer.
 std::string formatValue(int64_t raw, int32_t typeNr);

@@ -31,12 +31,7 @@ std::string csvField(const std::string& s) {
 
 int runDump(const GlobalOptions& opts, const std::string& format) {
   std::unique_ptr<DriveSession> session;
-  if (int rc = openSession(opts, session)) return rc;
-  std::string why;
-  if (!session->synchronise(why)) {
-    std::cerr << "zeb7ctl: " << why << "\n";
-    return kExitFailure;
-  }
+  if (int rc = openSynchronisedSession(opts, session)) return rc;
   auto& params = session->model().ParameterList;
   std::vector<Row> rows;
   for (int pos = 0; pos < params.Count(); ++pos) {

@@ -21,17 +21,13 @@ namespace {
 
 int runGet(const GlobalOptions& opts, const std::string& name, int target) {
   std::unique_ptr<DriveSession> session;
-  if (int rc = openSession(opts, session)) return rc;
-  std::string why;
-  if (!session->synchronise(why)) {
-    std::cerr << "zeb7ctl: " << why << "\n";
-    return kExitFailure;
-  }
+  if (int rc = openSynchronisedSession(opts, session)) return rc;
   zeb7::TParameter* p = findParameter(*session, name, target);
   if (!p) return kExitFailure;
   // shown parameters are polled: a probe makes the cycle read this one
   ValueProbe probe(p->Descriptor());
   p->AddDisplay(&probe);
+  std::string why;
   const bool ok = awaitValue(*session, *p, probe, 1, why);
   session->model().ParameterList.RemoveDisplay(&probe);
   if (!ok) {

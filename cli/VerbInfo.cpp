@@ -28,15 +28,11 @@ const char* driveState(const zeb7::TDriveStatus& s) {
 
 int runInfo(const GlobalOptions& opts) {
   std::unique_ptr<DriveSession> session;
-  if (int rc = openSession(opts, session)) return rc;
-  std::string why;
-  if (!session->synchronise(why)) {
-    std::cerr << "zeb7ctl: " << why << "\n";
-    return kExitFailure;
-  }
+  if (int rc = openSynchronisedSession(opts, session)) return rc;
   auto& m = session->model();
   // the status poll runs with the cycle; one answer after the sync is enough
   const uint32_t before = m.Status.iStatusAnswers;
+  std::string why;
   session->serve([&] { return m.Status.iStatusAnswers > before; }, std::chrono::seconds(10), why);
 
   std::cout << "device " << session->conn().device() << "\n";

@@ -10,12 +10,7 @@ namespace {
 
 int runSet(const GlobalOptions& opts, const std::string& name, const std::string& text, int target) {
   std::unique_ptr<DriveSession> session;
-  if (int rc = openSession(opts, session)) return rc;
-  std::string why;
-  if (!session->synchronise(why)) {
-    std::cerr << "zeb7ctl: " << why << "\n";
-    return kExitFailure;
-  }
+  if (int rc = openSynchronisedSession(opts, session)) return rc;
   zeb7::TParameter* p = findParameter(*session, name, target);
   if (!p) return kExitFailure;
   int64_t raw = 0;
@@ -30,6 +25,7 @@ int runSet(const GlobalOptions& opts, const std::string& name, const std::string
   const int32_t refusals = p->iNakCounter;
   const int32_t acks = p->iAckCounter;
   session->model().ExchVars.SendeNeuenWert(&probe);
+  std::string why;
   // the echo of the write is the first value shown after it: earlier reads no longer count
   const bool ok = session->serve(
       [&] { return !probe.values.empty() || p->iNakCounter > refusals || p->iAckCounter > acks; },
