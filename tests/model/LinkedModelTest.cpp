@@ -2,6 +2,7 @@
 // and hand-overs, with the drive answering behind a fake serial port.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "DrivePort.h"
@@ -61,9 +62,22 @@ TEST_F(LinkedModelTest, SynchronisesAndWritesAValueThroughTheLink) {
   ASSERT_NE(p, nullptr);
   test::FakeDisplay win(p->Descriptor());
   win.rawToSend = -123456789012LL;
-  p->AddDisplay(&win);
+  {
+    auto lock = m.Lock();
+    p->AddDisplay(&win);
+  }
+  // a write goes out only for a fully verified parameter; the checksum flag is
+  // earned by the first value answer, which the new display brings about
+  ASSERT_TRUE(ServeUntil([&] {
+    auto lock = m.Lock();
+    return p->ParamState() == ParamStateAllOK;
+  }));
   m.ExchVars.SendeNeuenWert(&win);
-  ASSERT_TRUE(ServeUntil([&] { return !win.values.empty() && win.values.back() == -123456789012LL; }));
+  // the echo of the write carries all 64 bits; the fake drive's later polls
+  // answer with 32, so look for the echo rather than at the last value
+  ASSERT_TRUE(ServeUntil([&] {
+    return std::find(win.values.begin(), win.values.end(), -123456789012LL) != win.values.end();
+  }));
   {
     std::lock_guard lock(driveLock);
     EXPECT_EQ(drive.targets[2].params[5].value, -123456789012LL);
