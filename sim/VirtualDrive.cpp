@@ -10,6 +10,7 @@ VirtualDrive::VirtualDrive(DriveDescription description) : d_(std::move(descript
   registerParameterCommands(*this);
   registerStringCommands(*this);
   registerStatusCommands(*this);
+  registerUploadCommands(*this);
 }
 
 void VirtualDrive::setHandler(uint8_t command, CommandHandler handler) {

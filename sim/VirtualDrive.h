@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <optional>
 #include <mutex>
 #include <string>
 
@@ -31,6 +33,16 @@ class VirtualDrive {
   void setHandler(uint8_t command, CommandHandler handler);
   bool hasHandler(uint8_t command) const { return bool(handlers_[command]); }
 
+  // Upload mode: command 50 names a source in its word 0 (a recorder number or a
+  // flash target); while it is active, command 51 goes to that source's reader,
+  // which fills the block answer. Command 52 ends the mode.
+  void setUploadSource(uint16_t source, CommandHandler reader) { uploadSources_[source] = std::move(reader); }
+  const CommandHandler* uploadSource(uint16_t source) const {
+    auto it = uploadSources_.find(source);
+    return it == uploadSources_.end() ? nullptr : &it->second;
+  }
+  std::optional<uint16_t> activeUpload;
+
   // The description is changed by handlers (value writes, drive commands) and by the
   // control channel; hold mutex() around any access from outside a handler.
   DriveDescription& description() { return d_; }
@@ -43,6 +55,7 @@ class VirtualDrive {
  private:
   DriveDescription d_;
   std::array<CommandHandler, 256> handlers_{};
+  std::map<uint16_t, CommandHandler> uploadSources_;
   std::mutex mutex_;
 };
 
@@ -73,6 +86,7 @@ void registerVersionCommands(VirtualDrive& drive);    // 3
 void registerParameterCommands(VirtualDrive& drive);  // 10-15, 20
 void registerStringCommands(VirtualDrive& drive);     // 30-33, 38, 39
 void registerStatusCommands(VirtualDrive& drive);     // 4-7, 21
+void registerUploadCommands(VirtualDrive& drive);     // 50-52 (sources register themselves)
 
 // Drive status helpers shared by the status handlers and the control channel.
 uint16_t latestStatusMessage(const SimStatus& s);

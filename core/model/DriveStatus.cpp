@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "model/TelegramData.h"
+#include "link/TelegramData.h"
 
 namespace zeb7 {
 

@@ -3,6 +3,7 @@
 // status messages and error texts with their request producer, which drive
 // button is down, which buttons are enabled, the parameter-set bar and the
 // command codes the buttons send. A front end renders it.
+#include "link/Commands.h"
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -16,18 +17,7 @@
 
 namespace zeb7 {
 
-// Drive command words (command 21).
-inline constexpr uint16_t kDriveCmdControlByATA = 1;
-inline constexpr uint16_t kDriveCmdDisable = 2;
-inline constexpr uint16_t kDriveCmdEnable = 3;
-inline constexpr uint16_t kDriveCmdWriteFlash = 4;
-inline constexpr uint16_t kDriveCmdDeleteParamSet = 12;
-inline constexpr uint16_t SelectParamSetCommand(int set) { return static_cast<uint16_t>((set % 16) * 256 + 8); }
-inline constexpr uint16_t ParamVersionCommand(int version) { return static_cast<uint16_t>(version * 256 + 10); }
-
-inline constexpr int kCmdStatusMessage = 5;
-inline constexpr int kCmdControllerError = 6;
-inline constexpr int kCmdRuntimeError = 7;
+// Command codes and drive command words: link/Commands.h.
 
 // Caption colours as the main window uses them ($00BBGGRR).
 inline constexpr uint32_t kColourBlack = 0x000000;

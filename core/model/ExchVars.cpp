@@ -8,7 +8,7 @@
 #include "model/DriveStatus.h"
 #include "model/FrmProjectDatabase.h"
 #include "model/ModelEvents.h"
-#include "model/TelegramData.h"
+#include "link/TelegramData.h"
 #include "model/UParam.h"
 #include "model/UParamGrp.h"
 
@@ -148,7 +148,7 @@ void TDMExchVars::SendCommand(uint16_t command) {
   for (int t = 0; t < kTargetCount; ++t) {
     if (targets_[t].fNotPresent) continue;
     auto tele = std::make_unique<TTelegram>();
-    tele->bCommand = 21;
+    tele->bCommand = kCmdDriveCommand;
     tele->bTarget = static_cast<uint8_t>(t);
     tele->iRetry = 5;
     tele->bLength = 4;

@@ -6,7 +6,7 @@
 #include <mutex>
 
 #include "model/ModelEvents.h"
-#include "model/TelegramData.h"
+#include "link/TelegramData.h"
 #include "link/TextCodec.h"
 #include "model/UParam.h"
 #include "model/UParamGrp.h"

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "model/ModelEvents.h"
-#include "model/TelegramData.h"
+#include "link/TelegramData.h"
 #include "link/TextCodec.h"
 #include "model/UParamGrp.h"
 

@@ -2,6 +2,7 @@
 // The parameter database: one TParameter per (target, index) the system knows,
 // descriptors filled from the drive one field at a time, values of displayed
 // parameters kept current by the request cycle.
+#include "link/Commands.h"
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -44,17 +45,7 @@ struct TDispParam {
   bool DisplayUpToDate = false;
 };
 
-// Parameter commands.
-inline constexpr int kCmdVersion = 3;
-inline constexpr int kCmdStatus = 4;
-inline constexpr int kCmdGetValue = 10;
-inline constexpr int kCmdGetValue2 = 11;
-inline constexpr int kCmdGetFirmwareName = 12;
-inline constexpr int kCmdGetControl = 13;
-inline constexpr int kCmdGetCaption = 14;
-inline constexpr int kCmdGetProperties = 15;
-inline constexpr int kCmdSetValue = 20;
-
+// Command codes: link/Commands.h.
 inline constexpr int32_t ParamKey(int32_t index, int32_t target) { return target * 65536 + (index & 0xFFFF); }
 
 class TParameterList;

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "model/ModelEvents.h"
-#include "model/TelegramData.h"
+#include "link/TelegramData.h"
 
 namespace zeb7 {
 

@@ -2,6 +2,7 @@
 // Controller strings: the per-target text tables (group names, descriptions,
 // parents, type plate lines) and the drive mode names, each read from the drive
 // one string at a time and checked by a 16-bit checksum.
+#include "link/Commands.h"
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -92,11 +93,5 @@ class TStringLists {
 };
 
 // String telegram commands.
-inline constexpr int kCmdGroupName = 30;
-inline constexpr int kCmdDriveMode = 31;
-inline constexpr int kCmdTypePlate = 32;
-inline constexpr int kCmdWriteTypePlate = 33;
-inline constexpr int kCmdGroupDescription = 38;
-inline constexpr int kCmdGroupParent = 39;
 
 }  // namespace zeb7

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "platform/AtomicFile.h"
 #include "scope/OrvStrm.h"
 
 namespace zeb7 {
@@ -20,25 +21,6 @@ namespace {
 
 constexpr size_t kMaxFileSize = 64u << 20;  // far beyond any file the writer makes
 
-std::string ErrnoText(int e) { return std::strerror(e); }
-
-bool WriteAll(int fd, const std::vector<uint8_t>& data, int& iErr) {
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      iErr = errno;
-      return false;
-    }
-    if (n == 0) {
-      iErr = EIO;
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -169,59 +151,8 @@ bool DecodeOscillogram(std::span<const uint8_t> bytes, TOscillData& data, std::s
 
 bool SaveOscillogram(const std::string& sFileName, const TOscillData& data, std::string& sError) {
   const std::vector<uint8_t> bytes = EncodeOscillogram(data);
-
-  // Devices and pipes are written in place; regular files are written aside
-  // and renamed, so a failed save never leaves a truncated file behind.
-  struct stat st {};
-  const bool boExists = ::stat(sFileName.c_str(), &st) == 0;
-  const bool boInPlace = boExists && !S_ISREG(st.st_mode);
-  // A link to a file keeps being a link: the file it points to is replaced.
-  std::string sFinal = sFileName;
-  if (boExists && !boInPlace) {
-    if (char* p = ::realpath(sFileName.c_str(), nullptr)) {
-      sFinal = p;
-      std::free(p);
-    }
-  }
-  std::string sTarget = sFinal;
-  int fd = -1;
-  if (boInPlace) {
-    fd = ::open(sFileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  } else {
-    static std::atomic<unsigned> uCounter{0};
-    for (int attempt = 0; attempt < 100; ++attempt) {
-      sTarget = sFinal + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(uCounter++);
-      fd = ::open(sTarget.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-      if (fd >= 0 || errno != EEXIST) break;
-    }
-  }
-  if (fd < 0) {
-    sError = "cannot create \"" + sFileName + "\": " + ErrnoText(errno);
-    return false;
-  }
-  if (boExists && !boInPlace) ::fchmod(fd, st.st_mode & 07777);  // keep the replaced file's permissions
-
-  int iErr = 0;
-  bool ok = WriteAll(fd, bytes, iErr);
-  if (ok && !boInPlace && ::fsync(fd) != 0) {
-    iErr = errno;
-    ok = false;
-  }
-  if (::close(fd) != 0 && ok) {
-    iErr = errno;
-    ok = false;
-  }
-  if (ok && !boInPlace && ::rename(sTarget.c_str(), sFinal.c_str()) != 0) {
-    sError = "cannot replace \"" + sFileName + "\": " + ErrnoText(errno);
-    ::unlink(sTarget.c_str());
-    return false;
-  }
-  if (!ok) {
-    sError = "cannot write \"" + sFileName + "\": " + ErrnoText(iErr);
-    if (!boInPlace) ::unlink(sTarget.c_str());
-    return false;
-  }
-  return true;
+  return WriteFileAtomically(
+      sFileName, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), sError);
 }
 
 bool LoadOscillogram(const std::string& sFileName, TOscillData& data, std::string& sError) {
