@@ -1,53 +1,31 @@
 // info, dump, get, set and command of zeb7ctl against the built-in virtual drive.
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <chrono>
+#include <cstdlib>
 #include <fstream>
-#include <sstream>
+
+#include "Programs.h"
+#include "TempDir.h"
 
 namespace {
 
-const std::string kCtl = std::string(ZEB7_BINARY_DIR) + "/cli/zeb7ctl";
-const std::string kSim = std::string(ZEB7_BINARY_DIR) + "/sim/zeb7-sim";
+using zeb7::test::ReadFile;
+using Result = zeb7::test::ProgramResult;
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-  double seconds = 0;
-};
+Result run(const std::string& args) { return zeb7::test::RunCtl(args); }
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-std::string tempBase() { return testing::TempDir() + "/zeb7ctl-verbs-" + std::to_string(::getpid()); }
-
-Result run(const std::string& args) {
-  const std::string base = tempBase();
-  const std::string cmd = "timeout 90 " + kCtl + " " + args + " >" + base + ".out 2>" + base + ".err";
-  Result r;
-  const auto t0 = std::chrono::steady_clock::now();
-  int st = std::system(cmd.c_str());
-  r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = slurp(base + ".out");
-  r.err = slurp(base + ".err");
-  return r;
+zeb7::test::TempDir& tempDir() {
+  static zeb7::test::TempDir dir("zeb7ctl-verbs");
+  return dir;
 }
 
 // The built-in drive description, changed by `edit`, in a file.
 template <class Edit>
 std::string driveFile(const std::string& name, Edit edit) {
-  const std::string path = tempBase() + "-" + name + ".json";
-  EXPECT_EQ(std::system((kSim + " --dump-drive >" + path).c_str()), 0);
-  nlohmann::json d = nlohmann::json::parse(slurp(path));
+  const std::string path = tempDir().File(name + ".json");
+  EXPECT_EQ(std::system((zeb7::test::SimProgram() + " --dump-drive >" + path).c_str()), 0);
+  nlohmann::json d = nlohmann::json::parse(ReadFile(path));
   edit(d);
   std::ofstream(path) << d.dump();
   return path;

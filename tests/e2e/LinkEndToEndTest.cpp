@@ -1,5 +1,7 @@
 // The link against the virtual drive as a separate process on a pseudo-terminal.
-#include "SimProcess.h"
+#include "Programs.h"
+#include "SimDrive.h"
+#include "TempDir.h"
 #include "link/ThrdComm.h"
 
 #include <signal.h>
@@ -18,10 +20,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const std::string kSim = std::string(ZEB7_BINARY_DIR) + "/sim/zeb7-sim";
+using test::SimChild;
 
 std::string tempPath(const std::string& name) {
-  return testing::TempDir() + "/zeb7e2e-" + std::to_string(::getpid()) + "-" + name;
+  static test::TempDir dir("zeb7e2e");
+  return dir.File(name);
 }
 
 // A drive whose target 0 has enough parameters that every request of a test reads
@@ -123,10 +126,7 @@ struct LogCounts {
 
 LogCounts readLog(const std::string& path) {
   LogCounts c;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    auto j = nlohmann::json::parse(line);
+  for (const auto& j : test::ReadJsonLines(path)) {
     if (j.at("dir") == "request") ++c.requests;
     if (j.at("dir") == "answer") {
       ++c.answers;
@@ -141,7 +141,7 @@ LogCounts readLog(const std::string& path) {
 }  // namespace
 
 TEST(LinkEndToEnd, TwoThousandRequestsAllAnsweredInOrder) {
-  sim::SimProcess drive(kSim, {"--drive", bigDrive()});
+  SimChild drive({"--drive", bigDrive()});
   Client pc(drive.devicePath());
   ASSERT_TRUE(pc.open());
   ASSERT_TRUE(pc.run(2000, 60s)) << "outcomes " << pc.outcomes();
@@ -155,7 +155,7 @@ TEST(LinkEndToEnd, TwoThousandRequestsAllAnsweredInOrder) {
 
 TEST(LinkEndToEnd, FaultyLineLosesNothingSilently) {
   const std::string log = tempPath("faults.log");
-  sim::SimProcess drive(kSim, {"--drive", bigDrive(), "--drop", "0.05", "--corrupt", "0.05", "--garbage", "0.05", "--seed", "11",
+  SimChild drive({"--drive", bigDrive(), "--drop", "0.05", "--corrupt", "0.05", "--garbage", "0.05", "--seed", "11",
                                "--log", log});
   Client pc(drive.devicePath());
   ASSERT_TRUE(pc.open());
@@ -194,7 +194,7 @@ TEST(LinkEndToEnd, FaultyLineLosesNothingSilently) {
 
 TEST(LinkEndToEnd, LinkResumesAfterTheDriveIsRestarted) {
   const std::string link = tempPath("drive-link");
-  auto drive = std::make_unique<sim::SimProcess>(kSim, std::vector<std::string>{"--drive", bigDrive(), "--link", link});
+  auto drive = std::make_unique<SimChild>(std::vector<std::string>{"--drive", bigDrive(), "--link", link});
   Client pc(link);
   ASSERT_TRUE(pc.open());
   ASSERT_TRUE(pc.run(100, 20s));
@@ -206,7 +206,7 @@ TEST(LinkEndToEnd, LinkResumesAfterTheDriveIsRestarted) {
   // Requests posted while the drive is gone wait, repeat or are given up.
   for (int i = 0; i < 6; ++i) pc.post(int(pc.posted.size()));
   pc.serveUntil([] { return false; }, 500ms);
-  drive = std::make_unique<sim::SimProcess>(kSim, std::vector<std::string>{"--drive", bigDrive(), "--link", link});
+  drive = std::make_unique<SimChild>(std::vector<std::string>{"--drive", bigDrive(), "--link", link});
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), drive->devicePath());
   const size_t before = pc.answered.size();
   ASSERT_TRUE(pc.run(200, 30s)) << "outcomes " << pc.outcomes();

@@ -1,8 +1,7 @@
 // zeb7ctl monitor as a user runs it.
-#include "SimProcess.h"
-
-#include <sys/wait.h>
-#include <unistd.h>
+#include "Programs.h"
+#include "SimDrive.h"
+#include "TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,31 +11,9 @@
 
 namespace {
 
-const std::string kCtl = std::string(ZEB7_BINARY_DIR) + "/cli/zeb7ctl";
-const std::string kSim = std::string(ZEB7_BINARY_DIR) + "/sim/zeb7-sim";
+using Result = zeb7::test::ProgramResult;
 
-struct Result {
-  int rc = -1;
-  std::string out, err;
-};
-
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-Result run(const std::string& args) {
-  const std::string base = testing::TempDir() + "/zeb7ctl-" + std::to_string(::getpid());
-  const std::string cmd = "timeout 60 " + kCtl + " " + args + " >" + base + ".out 2>" + base + ".err";
-  Result r;
-  int st = std::system(cmd.c_str());
-  r.rc = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-  r.out = slurp(base + ".out");
-  r.err = slurp(base + ".err");
-  return r;
-}
+Result run(const std::string& args) { return zeb7::test::RunCtl(args, 60); }
 
 std::vector<std::smatch> matches(const std::string& text, const std::regex& re) {
   std::vector<std::smatch> v;
@@ -60,7 +37,8 @@ TEST(MonitorVerb, SimulatedDriveAnswersTargetsInTurn) {
 }
 
 TEST(MonitorVerb, DriveDescriptionFromFile) {
-  const std::string path = testing::TempDir() + "/monitor-drive.json";
+  zeb7::test::TempDir dir("zeb7-monitor");
+  const std::string path = dir.File("monitor-drive.json");
   std::ofstream(path) << R"({"targets": [{"target": 5, "version": "0x0A1B2C0D",
                             "parameters": [{"name": "ONE", "control": "LED", "caption": "One"}]}]})";
   Result r = run("--simulate " + path + " monitor --count 10");
@@ -85,7 +63,7 @@ TEST(MonitorVerb, ErrorsAndExitCodes) {
   EXPECT_EQ(r.rc, 2);
 
   // A drive that never answers: every request is given up, and that is an error.
-  zeb7::sim::SimProcess silent(kSim, {"--drop", "1"});
+  zeb7::test::SimChild silent({"--drop", "1"});
   r = run("--port " + silent.devicePath() + " monitor --count 2");
   EXPECT_EQ(r.rc, 1);
   EXPECT_NE(r.err.find("no answer from the drive"), std::string::npos) << r.err;

@@ -7,31 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "firmware/ReadHex.h"
 
 namespace zeb7::test {
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zeb7fwXXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-  std::string Write(const std::string& name, const std::string& text) const {
-    const std::string p = File(name);
-    std::ofstream(p, std::ios::binary) << text;
-    return p;
-  }
-
- private:
-  std::filesystem::path path_;
-};
 
 // Collects every message a reader or writer reports.
 struct Messages {

@@ -17,7 +17,9 @@
 #include <nlohmann/json.hpp>
 
 #include "GuiTestUtil.h"
+#include "Programs.h"
 #include "SimServer.h"
+#include "link/Commands.h"
 #include "gui/link/CommDriveLink.h"
 #include "gui/model/FrmProjectDatabase.h"
 #include "gui/workspace/DrivePanel.h"
@@ -61,11 +63,9 @@ class EndToEnd : public ::testing::Test {
   }
   std::vector<DriveCommand> DriveCommands() {
     std::vector<DriveCommand> out;
-    std::ifstream in(logPath_);
-    std::string line;
-    while (std::getline(in, line)) {
-      auto j = nlohmann::json::parse(line, nullptr, false);
-      if (j.is_discarded() || j.value("dir", "") != "request" || j.value("command", 0) != 21) continue;
+    for (const auto& j : zeb7::test::ReadJsonLines(logPath_.string())) {
+      if (j.is_discarded() || j.value("dir", "") != "request" || j.value("command", 0) != zeb7::kCmdDriveCommand)
+        continue;
       std::string d = j.value("data", "");
       if (d.size() < 8) continue;
       auto word = [&](size_t at) { return std::stoi(d.substr(at + 2, 2) + d.substr(at, 2), nullptr, 16); };

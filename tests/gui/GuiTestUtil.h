@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "TempDir.h"
+
 namespace zeb7::gui::test {
 
 // Runs `answer` on each modal widget as it comes up (in the order given), from the
@@ -45,32 +47,21 @@ class ModalScript : public QObject {
 // A fresh settings file per test, named by ZEB7_SETTINGS.
 class SettingsFile {
  public:
-  explicit SettingsFile(const std::string& content = "", bool create = true) {
-    static int n = 0;
-    dir_ = std::filesystem::temp_directory_path() /
-           ("zeb7_gui_" + std::to_string(::getpid()) + "_" + std::to_string(++n));
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
-    path_ = (dir_ / "Zeb7Setup.ini").string();
-    if (create) std::ofstream(path_, std::ios::binary) << content;
+  explicit SettingsFile(const std::string& content = "", bool create = true)
+      : dir_("zeb7_gui"), path_(dir_.File("Zeb7Setup.ini")) {
+    if (create) dir_.Write("Zeb7Setup.ini", content);
     ::setenv("ZEB7_SETTINGS", path_.c_str(), 1);
   }
   ~SettingsFile() {
     const char* cur = std::getenv("ZEB7_SETTINGS");
     if (cur && path_ == cur) ::unsetenv("ZEB7_SETTINGS");
-    std::filesystem::remove_all(dir_);
   }
   const std::string& Path() const { return path_; }
   bool Exists() const { return std::filesystem::exists(path_); }
-  std::string Read() const {
-    std::ifstream in(path_, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-  }
+  std::string Read() const { return zeb7::test::ReadFile(path_); }
 
  private:
-  std::filesystem::path dir_;
+  zeb7::test::TempDir dir_;
   std::string path_;
 };
 

@@ -13,6 +13,7 @@
 #include <fstream>
 #include <thread>
 
+#include "TempDir.h"
 #include "link/C167Comm.h"
 
 namespace zeb7 {
@@ -46,17 +47,7 @@ struct Pty {
   }
 };
 
-struct TempDir {
-  fs::path path;
-  TempDir() {
-    char tmpl[] = "/tmp/zeb7-link-XXXXXX";
-    path = ::mkdtemp(tmpl);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(path, ec);
-  }
-};
+using test::TempDir;
 
 TEST(PortTable, NaturalOrder) {
   EXPECT_TRUE(NaturalLess("ttyS2", "ttyS10"));
@@ -70,9 +61,9 @@ TEST(PortTable, NaturalOrder) {
 TEST(PortTable, SystemDevicesFillNumbersWithoutEntries) {
   TempDir sys;
   for (const char* name : {"ttyUSB1", "ttyS10", "ttyUSB0", "ttyS2", "tty0", "ttyACM0"})
-    fs::create_directories(sys.path / name / "device");
-  fs::create_directories(sys.path / "ttyS3");  // no device behind it
-  TPortTable table(sys.path.string(), "/dev");
+    fs::create_directories(sys.Path() / name / "device");
+  fs::create_directories(sys.Path() / "ttyS3");  // no device behind it
+  TPortTable table(sys.Path().string(), "/dev");
   EXPECT_EQ(table.SystemDevices(),
             (std::vector<std::string>{"/dev/ttyACM0", "/dev/ttyS2", "/dev/ttyS10", "/dev/ttyUSB0", "/dev/ttyUSB1"}));
   EXPECT_EQ(table.DevicePath(1), "/dev/ttyACM0");
@@ -102,7 +93,7 @@ TEST(SerialPort, OpenFailuresSayWhy) {
   EXPECT_EQ(reason, "no such device");
 
   TempDir dir;
-  const std::string file = (dir.path / "plain").string();
+  const std::string file = (dir.Path() / "plain").string();
   std::ofstream(file) << "x";
   EXPECT_FALSE(port.Open(file, 115200, reason));
   EXPECT_EQ(reason, "not a serial device");

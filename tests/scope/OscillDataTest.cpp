@@ -10,6 +10,7 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "TempDir.h"
 #include "scope/Calculat.h"
 #include "scope/OrvStrm.h"
 #include "scope/OscillData.h"
@@ -27,15 +28,7 @@ std::vector<uint8_t> ReadBytes(const fs::path& p) {
   return {std::istreambuf_iterator<char>(f), {}};
 }
 
-class TempDir {
- public:
-  TempDir() {
-    char tmpl[] = "/tmp/zeb7-scope-XXXXXX";
-    path = ::mkdtemp(tmpl);
-  }
-  ~TempDir() { fs::remove_all(path); }
-  fs::path path;
-};
+using test::TempDir;
 
 }  // namespace
 
@@ -136,7 +129,7 @@ TEST(OscillFile, DamagedFilesAreRefusedAndLeaveTheDataAlone) {
 
 TEST(OscillFile, SaveAndLoad) {
   TempDir dir;
-  const std::string file = (dir.path / "a.rcg").string();
+  const std::string file = (dir.Path() / "a.rcg").string();
   TOscillData d;
   d.asName[0] = "Strom";
   std::string err;
@@ -150,16 +143,16 @@ TEST(OscillFile, SaveAndLoad) {
   struct stat st {};
   ASSERT_EQ(::stat(file.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 
   TOscillData e;
   ASSERT_TRUE(LoadOscillogram(file, e, err)) << err;
   EXPECT_EQ(e.asName[0], "Spannung");
 
-  EXPECT_FALSE(LoadOscillogram((dir.path / "missing.rcg").string(), e, err));
+  EXPECT_FALSE(LoadOscillogram((dir.Path() / "missing.rcg").string(), e, err));
   EXPECT_NE(err.find("cannot open"), std::string::npos) << err;
-  std::ofstream((dir.path / "junk.rcg").string()) << "not an oscillogram at all";
-  EXPECT_FALSE(LoadOscillogram((dir.path / "junk.rcg").string(), e, err));
+  std::ofstream((dir.Path() / "junk.rcg").string()) << "not an oscillogram at all";
+  EXPECT_FALSE(LoadOscillogram((dir.Path() / "junk.rcg").string(), e, err));
   EXPECT_NE(err.find("junk.rcg\": not an oscillogram file"), std::string::npos) << err;
 }
 
@@ -167,9 +160,9 @@ TEST(OscillFile, SaveReportsFilesThatCannotBeWritten) {
   TempDir dir;
   const TOscillData d;
   std::string err;
-  EXPECT_FALSE(SaveOscillogram((dir.path / "no" / "such" / "dir.rcg").string(), d, err));
+  EXPECT_FALSE(SaveOscillogram((dir.Path() / "no" / "such" / "dir.rcg").string(), d, err));
   EXPECT_NE(err.find("cannot create"), std::string::npos) << err;
-  EXPECT_FALSE(SaveOscillogram(dir.path.string(), d, err));  // a directory
+  EXPECT_FALSE(SaveOscillogram(dir.Path().string(), d, err));  // a directory
   EXPECT_NE(err.find("cannot create"), std::string::npos) << err;
   if (fs::exists("/dev/full")) {
     EXPECT_FALSE(SaveOscillogram("/dev/full", d, err));
@@ -179,7 +172,7 @@ TEST(OscillFile, SaveReportsFilesThatCannotBeWritten) {
 
 TEST(OscillFile, FailedSaveKeepsThePreviousFile) {
   TempDir dir;
-  const std::string file = (dir.path / "keep.rcg").string();
+  const std::string file = (dir.Path() / "keep.rcg").string();
   std::ofstream(file) << "previous contents";
 
   // A file size limit below the file size makes the write fail part-way,
@@ -199,7 +192,7 @@ TEST(OscillFile, FailedSaveKeepsThePreviousFile) {
   EXPECT_NE(err.find("cannot write"), std::string::npos) << err;
   const auto b = ReadBytes(file);
   EXPECT_EQ(std::string(b.begin(), b.end()), "previous contents");
-  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
 }
 
 TEST(OscillData, ChannelValueFeedsTheEvaluator) {

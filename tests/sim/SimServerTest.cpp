@@ -1,5 +1,7 @@
 #include "LineCodec.h"
 #include "SimServer.h"
+#include "TempDir.h"
+#include "WaitFor.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -75,7 +77,8 @@ class Pc {
 };
 
 std::string tempPath(const std::string& name) {
-  return testing::TempDir() + "/zeb7sim-" + std::to_string(::getpid()) + "-" + name;
+  static zeb7::test::TempDir dir("zeb7sim");
+  return dir.File(name);
 }
 
 }  // namespace
