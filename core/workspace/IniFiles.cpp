@@ -63,54 +63,89 @@ int32_t IniStrToIntDef(const std::string& text, int32_t def) {
 
 // ---------------------------------------------------------------- TIniContent
 
+namespace {
+
+bool IsBlank(const std::string& line) { return TrimBlanks(line).empty(); }
+
+// Where a new key goes: after the section's last non-blank line, so the blank
+// line that parts it from the next section stays below it.
+size_t InsertPosition(const TIniContent::Section& s) {
+  size_t n = s.entries.size();
+  while (n > 0 && !s.entries[n - 1].IsKey() && IsBlank(s.entries[n - 1].line)) --n;
+  return n;
+}
+
+}  // namespace
+
 TIniContent TIniContent::Parse(const std::string& text) {
   TIniContent c;
   Section* cur = nullptr;
+  bool brokenHeader = false;  // lines below "[broken" belong to no section
+  auto keep = [&](const std::string& raw) {
+    if (cur) cur->entries.push_back(Entry{"", "", raw});
+    else c.preamble_.push_back(raw);
+  };
   size_t pos = 0;
   while (pos < text.size()) {
     size_t nl = text.find('\n', pos);
-    std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+    std::string raw = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
     pos = nl == std::string::npos ? text.size() : nl + 1;
-    line = TrimBlanks(line);  // also takes the CR of a CR LF line end
-    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (!raw.empty() && raw.back() == '\r') raw.pop_back();
+    std::string line = TrimBlanks(raw);
+    if (line.empty() || line[0] == ';' || line[0] == '#') {
+      keep(raw);
+      continue;
+    }
     if (line[0] == '[') {
       size_t close = line.find(']');
       if (close == std::string::npos) {
-        cur = nullptr;  // a broken header: its keys belong nowhere
+        brokenHeader = true;
+        keep(raw);
         continue;
       }
+      brokenHeader = false;
       std::string name = TrimBlanks(line.substr(1, close - 1));
       cur = c.FindSection(name);
       if (!cur) {
-        c.sections_.push_back(Section{name, {}});
+        c.sections_.push_back(Section{name, {}, raw});
         cur = &c.sections_.back();
       }
       continue;
     }
     size_t eq = line.find('=');
-    if (eq == std::string::npos || !cur) continue;
-    std::string key = TrimBlanks(line.substr(0, eq));
-    if (key.empty()) continue;
-    std::string value = TrimBlanks(line.substr(eq + 1));
-    bool found = false;
-    for (auto& e : cur->entries)
-      if (IniNameEquals(e.key, key)) {  // the first occurrence wins, later ones are noise
-        found = true;
+    std::string key = eq == std::string::npos ? "" : TrimBlanks(line.substr(0, eq));
+    if (key.empty() || !cur || brokenHeader) {
+      keep(raw);
+      continue;
+    }
+    bool repeated = false;
+    for (const auto& e : cur->entries)
+      if (e.IsKey() && IniNameEquals(e.key, key)) {
+        repeated = true;  // the first occurrence counts; the others stay as lines
         break;
       }
-    if (!found) cur->entries.push_back(Entry{key, value});
+    if (repeated) keep(raw);
+    else cur->entries.push_back(Entry{key, TrimBlanks(line.substr(eq + 1)), raw});
   }
   return c;
 }
 
 std::string TIniContent::Serialize(const std::string& eol) const {
   std::string out;
-  bool first = true;
+  for (const auto& l : preamble_) out += l + eol;
+  bool lastBlank = preamble_.empty() || IsBlank(preamble_.back());
   for (const auto& s : sections_) {
-    if (!first) out += eol;
-    first = false;
-    out += "[" + s.name + "]" + eol;
-    for (const auto& e : s.entries) out += e.key + "=" + e.value + eol;
+    // A section read from the file keeps its layout; one the program adds gets
+    // a blank line before it.
+    if (s.header.empty() && !lastBlank) out += eol;
+    out += (s.header.empty() ? "[" + s.name + "]" : s.header) + eol;
+    lastBlank = false;
+    for (const auto& e : s.entries) {
+      if (!e.IsKey()) out += e.line + eol;
+      else if (!e.line.empty()) out += e.line + eol;
+      else out += e.key + "=" + e.value + eol;
+      lastBlank = !e.IsKey() && IsBlank(e.line);
+    }
   }
   return out;
 }
@@ -132,7 +167,7 @@ const TIniContent::Entry* TIniContent::FindEntry(const std::string& section,
   const Section* s = FindSection(section);
   if (!s) return nullptr;
   for (const auto& e : s->entries)
-    if (IniNameEquals(e.key, key)) return &e;
+    if (e.IsKey() && IniNameEquals(e.key, key)) return &e;
   return nullptr;
 }
 
@@ -144,22 +179,23 @@ void TIniContent::Set(const std::string& section, const std::string& key,
     if (ch == '\r' || ch == '\n') ch = ' ';
   Section* s = FindSection(section);
   if (!s) {
-    sections_.push_back(Section{section, {}});
+    sections_.push_back(Section{section, {}, ""});
     s = &sections_.back();
   }
   for (auto& e : s->entries)
-    if (IniNameEquals(e.key, key)) {
+    if (e.IsKey() && IniNameEquals(e.key, key)) {
+      if (e.value != value) e.line.clear();  // an unchanged line keeps its spelling
       e.value = value;
       return;
     }
-  s->entries.push_back(Entry{key, value});
+  s->entries.insert(s->entries.begin() + std::ptrdiff_t(InsertPosition(*s)), Entry{key, value, ""});
 }
 
 bool TIniContent::DeleteKey(const std::string& section, const std::string& key) {
   Section* s = FindSection(section);
   if (!s) return false;
   for (auto it = s->entries.begin(); it != s->entries.end(); ++it)
-    if (IniNameEquals(it->key, key)) {
+    if (it->IsKey() && IniNameEquals(it->key, key)) {
       s->entries.erase(it);
       return true;
     }
@@ -293,7 +329,8 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
   std::vector<std::string> keys;
   TIniContent c = Load();
   if (const auto* s = c.FindSection(section))
-    for (const auto& e : s->entries) keys.push_back(e.key);
+    for (const auto& e : s->entries)
+      if (e.IsKey()) keys.push_back(e.key);
   return keys;
 }
 
@@ -332,7 +369,8 @@ void TMemIniFile::WriteString(const std::string& section, const std::string& key
 std::vector<std::string> TMemIniFile::ReadSection(const std::string& section) const {
   std::vector<std::string> keys;
   if (const auto* s = content_.FindSection(section))
-    for (const auto& e : s->entries) keys.push_back(e.key);
+    for (const auto& e : s->entries)
+      if (e.IsKey()) keys.push_back(e.key);
   return keys;
 }
 

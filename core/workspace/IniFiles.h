@@ -9,22 +9,29 @@
 
 namespace zeb7 {
 
-// Parsed content of one INI file, in file order.
+// Parsed content of one INI file, in file order. The file is the user's: every
+// line the program does not understand (comments, blank and stray lines, keys
+// before the first section, repeated keys, the lines under a broken header) is
+// kept as it stands and written back in its place.
 class TIniContent {
  public:
   struct Entry {
-    std::string key;
+    std::string key;    // empty: an uninterpreted line, kept verbatim in `line`
     std::string value;
+    std::string line;   // the line as read; cleared when the program changes the value
+    bool IsKey() const { return !key.empty(); }
   };
   struct Section {
     std::string name;
     std::vector<Entry> entries;
+    std::string header;  // "[name]" as read, empty for a section the program added
   };
 
-  // Lines that are neither "[section]" nor "key=value" (and comments) are dropped;
-  // keys before the first section are dropped too. A repeated section is merged.
+  // Only "[section]" headers and "key=value" lines below a header are read; the
+  // first of repeated keys counts. A repeated section is merged into the first.
   static TIniContent Parse(const std::string& text);
-  // Writes with the given line end ("\r\n" or "\n").
+  // Writes with the given line end ("\r\n" or "\n"); content parsed and written
+  // unchanged gives the same lines.
   std::string Serialize(const std::string& eol) const;
 
   const Section* FindSection(const std::string& name) const;
@@ -36,9 +43,13 @@ class TIniContent {
   bool EraseSection(const std::string& section);
 
   const std::vector<Section>& Sections() const { return sections_; }
-  void Clear() { sections_.clear(); }
+  void Clear() {
+    sections_.clear();
+    preamble_.clear();
+  }
 
  private:
+  std::vector<std::string> preamble_;  // lines before the first section
   std::vector<Section> sections_;
 };
 

@@ -55,6 +55,85 @@ TEST_F(IniTest, ReadsCrLfAndLfAlikeAndIgnoresGarbage) {
   }
 }
 
+// The settings file is edited by hand: comments, stray lines, hand-made keys and
+// their spelling come back from every rewrite, in their places.
+TEST_F(IniTest, HandEditedSettingsSurviveEveryRewrite) {
+  const std::string handMade =
+      "; service laptop 7, bench B\n"
+      "stray=before any section\n"
+      "\n"
+      "[Com-Settings]\n"
+      "# keep COM3: the bench adapter\n"
+      "Port-Nr = 3 \n"
+      "Note=written by hand\n"
+      "Port-Nr=9\n"
+      "this line is garbage\n"
+      "\n"
+      "[broken\n"
+      "lost=1\n"
+      "[Settings]   ; service menus\n"
+      "DesignMode=1\n"
+      "\n"
+      "[Download]\n"
+      "Target=2\n";
+  for (std::string eol : {"\n", "\r\n"}) {
+    std::string text = handMade;
+    if (eol == "\r\n") {
+      text.clear();
+      for (char ch : handMade) text += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+    }
+    EXPECT_EQ(TIniContent::Parse(text).Serialize(eol), text);
+
+    std::string p = Path("setup.ini");
+    Write(p, text);
+    TIniFile ini(p);
+    EXPECT_EQ(ini.ReadInteger("Com-Settings", "Port-Nr", 1), 3);  // the first one counts
+    EXPECT_EQ(ini.ReadSection("Com-Settings"), (std::vector<std::string>{"Port-Nr", "Note"}));
+    ini.WriteInteger("Com-Settings", "Port-Nr", 3);  // same value: the line keeps its spelling
+    EXPECT_EQ(Read(p), text);
+    ini.WriteInteger("Com-Settings", "Port-Nr", 4);
+    ini.WriteString("Com-Settings", "Added", "x");
+    ini.WriteString("Settings", "Oscilloscope", "1");
+    ini.EraseSection("Download");
+    ini.WriteString("Download", "Target", "0");
+    ini.DeleteKey("Com-Settings", "Note");
+    std::string expected =
+        "; service laptop 7, bench B\n"
+        "stray=before any section\n"
+        "\n"
+        "[Com-Settings]\n"
+        "# keep COM3: the bench adapter\n"
+        "Port-Nr=4\n"
+        "Port-Nr=9\n"
+        "this line is garbage\n"
+        "\n"
+        "[broken\n"
+        "lost=1\n"
+        "Added=x\n"
+        "[Settings]   ; service menus\n"
+        "DesignMode=1\n"
+        "Oscilloscope=1\n"
+        "\n"
+        "[Download]\n"
+        "Target=0\n";
+    if (eol == "\r\n") {
+      std::string crlf;
+      for (char ch : expected) crlf += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+      expected = crlf;
+    }
+    EXPECT_EQ(Read(p), expected) << "eol " << eol.size();
+
+    // The in-memory kind (project files) keeps them alike.
+    TMemIniFile mem(p);
+    mem.WriteString("Settings", "DesignMode", "0");
+    ASSERT_TRUE(mem.UpdateFile());
+    EXPECT_NE(Read(p).find("; service laptop 7, bench B"), std::string::npos);
+    EXPECT_NE(Read(p).find("this line is garbage"), std::string::npos);
+    EXPECT_EQ(TIniFile(p).ReadInteger("Settings", "DesignMode", 7), 0);
+    EXPECT_FALSE(TIniFile(p).ValueExists("Com-Settings", "lost"));
+  }
+}
+
 TEST(IniNumbers, IntegerParsing) {
   EXPECT_EQ(IniStrToIntDef("-12", 0), -12);
   EXPECT_EQ(IniStrToIntDef("0x1F", 0), 31);
