@@ -61,7 +61,8 @@ class TDisplayCore {
   // ----- verification state; true when it changed (repaint)
   TDispWinState DispWinState() const { return state_; }
   bool SetDispWinState(TDispWinState s);
-  TStateMarker Marker() const { return MarkerOf(state_); }
+  // A group box has no parameter and never shows a marker.
+  TStateMarker Marker() const { return HasParameter() ? MarkerOf(state_) : smNone; }
 
   // ----- raw value and value
   bool IsFloatParam() const { return LocalParam.iTypeNr < 0; }
@@ -169,7 +170,7 @@ class TDisplayCore {
   TLanguage language_ = LangEnglish;
   int32_t defaultHeight_ = 23, defaultWidth_ = 168;
   int32_t optimalHeight_ = 23, optimalWidth_ = 168;
-  bool createdFromIniFile_ = false;
+  mutable bool createdFromIniFile_ = false;  // also set by writing
   TRect bounds_{0, 0, 168, 23};
   TTextWidth textWidth_;
   int refreshCount_ = 0;
@@ -178,7 +179,7 @@ class TDisplayCore {
 // A core of the class (dcDisplayWin for the group box); nullptr for dcNone and dcSheet.
 std::unique_ptr<TDisplayCore> CreateDisplayCore(TDisplayClass cls);
 
-// Menu texts of the two languages.
+// Menu texts of the two languages, UTF-8.
 const char* DeleteMenuText(TLanguage l);       // "&Delete"
 const char* DeleteQuestionText(TLanguage l);   // "Are you shure to delete?"
 
