@@ -22,6 +22,9 @@
 #include "gui/link/FmSerial.h"
 #include "model/DriveModel.h"
 #include "gui/model/FrmProjectDatabase.h"
+#include "gui/views/FrmDatabase.h"
+#include "gui/views/FrmDatabase2.h"
+#include "gui/views/FrmTypePlate.h"
 #include "gui/workspace/About.h"
 #include "gui/workspace/Broadcast.h"
 #include "gui/workspace/DrivePanel.h"
@@ -67,7 +70,34 @@ TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget*
   SerialPortDlg = new TSerialPortDlg(this);
   FrmProjectState = new TFrmProjectState(this);
   AboutBox = new TAboutBox(this);
+  CreateTableWindows();
   if (driveModel_) AttachModel();
+}
+
+void TMainForm::CreateTableWindows() {
+  FormDatabase2 = new TFormDatabase2(driveModel_, this);
+  FormTypePlate = new TFormTypePlate(driveModel_, this);
+  FormDatabase = new TFormDatabase(driveModel_, this);
+  auto showTable = [](TFormTabelle* w) {
+    w->show();
+    w->raise();
+    w->ShowActualData();
+  };
+  ShowDatabase1->setEnabled(true);
+  connect(ShowDatabase1, &QAction::triggered, this, [=, this] { showTable(FormDatabase); });
+  ShowGroups1->setEnabled(true);
+  connect(ShowGroups1, &QAction::triggered, this, [=, this] { showTable(FormDatabase2); });
+  TypePlate1->setEnabled(true);
+  connect(TypePlate1, &QAction::triggered, this, [this] {
+    FormTypePlate->show();
+    FormTypePlate->raise();
+  });
+  // Until the parameter tree exists, the parameter search shows the database table.
+  Parameters1->setEnabled(true);
+  connect(Parameters1, &QAction::triggered, this, [=, this] {
+    if (model_.SearchParams) model_.SearchParams();
+    showTable(FormDatabase);
+  });
 }
 
 TMainForm::~TMainForm() {
@@ -486,7 +516,8 @@ void TMainForm::RereadParametersClick() {
 }
 
 void TMainForm::BroadcastMessage(int msg, qintptr wParam, qintptr lParam) {
-  QList<QPointer<QWidget>> windows{this, SerialPortDlg, FrmProjectState, AboutBox};
+  QList<QPointer<QWidget>> windows{this, SerialPortDlg, FrmProjectState, AboutBox,
+                                   FormDatabase2, FormTypePlate, FormDatabase};
   gui::BroadcastMessage(msg, wParam, lParam, windows, [this](const QString& s) { MessageFunction(s); });
 }
 

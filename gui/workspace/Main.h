@@ -24,6 +24,9 @@ class TDriveModel;
 namespace zeb7::gui {
 
 class TAboutBox;
+class TFormDatabase;
+class TFormDatabase2;
+class TFormTypePlate;
 class TDriveLink;
 class TDrivePanel;
 class TFrmProjectState;
@@ -106,6 +109,11 @@ class TMainForm : public QMainWindow {
   TSerialPortDlg* SerialPortDlg = nullptr;
   TFrmProjectState* FrmProjectState = nullptr;
   TAboutBox* AboutBox = nullptr;
+  TFormDatabase2* FormDatabase2 = nullptr;
+  TFormTypePlate* FormTypePlate = nullptr;
+  TFormDatabase* FormDatabase = nullptr;
+
+  zeb7::TDriveModel* DriveModel() const { return driveModel_; }
 
   uint32_t iGoodAtErrorMsg = 0;
 
@@ -133,6 +141,7 @@ class TMainForm : public QMainWindow {
   void RenderDriveStatus();
   void RenderProjectState();
   void RunOnMain(std::function<void()> fn);
+  void CreateTableWindows();
 
   LinkFactory linkFactory_;
   std::unique_ptr<TDriveLink> link_;
