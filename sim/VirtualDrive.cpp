@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "link/Commands.h"
+
 namespace zeb7::sim {
 
 VirtualDrive::VirtualDrive(DriveDescription description) : d_(std::move(description)) {
@@ -11,6 +13,8 @@ VirtualDrive::VirtualDrive(DriveDescription description) : d_(std::move(descript
   registerStringCommands(*this);
   registerStatusCommands(*this);
   registerUploadCommands(*this);
+  registerFlashCommands(*this);
+  registerRecorderCommands(*this);
 }
 
 void VirtualDrive::setHandler(uint8_t command, CommandHandler handler) {
@@ -27,12 +31,20 @@ TTelegram VirtualDrive::answer(const TTelegram& req) {
   ans.baData.fill(0);
 
   std::lock_guard lock(mutex_);
+  // Flash commands address a flash target (0x10, 0x20, 0x30), not an axis.
+  if (req.bTarget > 9 && req.bCommand >= kCmdFlashState && req.bCommand <= kCmdFlashProgram &&
+      handlers_[req.bCommand]) {
+    handlers_[req.bCommand](*this, req, ans);
+    return ans;
+  }
   if (req.bTarget > 9) {
     ans.ttType = ttNak;
     return ans;
   }
   const SimTarget& t = d_.targets[req.bTarget];
-  if (!t.present) {
+  // Point reads and the end of the upload mode name a recorder, not a target.
+  const bool recorderCommand = req.bCommand == kCmdUploadBlock || req.bCommand == kCmdUploadEnd;
+  if (!t.present && !recorderCommand) {
     ans.ttType = t.absentMode == AbsentMode::Silent ? ttNone : ttNak;
     return ans;
   }
@@ -43,20 +55,6 @@ TTelegram VirtualDrive::answer(const TTelegram& req) {
   }
   h(*this, req, ans);
   return ans;
-}
-
-int putText(TTelegram& t, int at, const std::string& latin1, int maxChars) {
-  int n = std::min<int>(int(latin1.size()), maxChars);
-  n = std::min(n, 255 - at - 1);
-  std::memcpy(t.baData.data() + at, latin1.data(), size_t(std::max(n, 0)));
-  t.baData[at + n] = 0;
-  return n + 1;
-}
-
-std::string getText(const TTelegram& t, int at) {
-  std::string s;
-  for (int i = at; i < t.bLength && t.baData[i] != 0; ++i) s += char(t.baData[i]);
-  return s;
 }
 
 }  // namespace zeb7::sim

@@ -59,27 +59,7 @@ class VirtualDrive {
   std::mutex mutex_;
 };
 
-// Little-endian helpers over telegram data.
-inline void put8(TTelegram& t, int at, uint32_t v) { t.baData[at] = uint8_t(v); }
-inline void put16(TTelegram& t, int at, uint32_t v) {
-  t.baData[at] = uint8_t(v);
-  t.baData[at + 1] = uint8_t(v >> 8);
-}
-inline void put32(TTelegram& t, int at, uint32_t v) {
-  put16(t, at, v & 0xFFFF);
-  put16(t, at + 2, v >> 16);
-}
-inline uint16_t get16(const TTelegram& t, int at) {
-  return uint16_t(t.baData[at] | (t.baData[at + 1] << 8));
-}
-inline uint32_t get32(const TTelegram& t, int at) {
-  return uint32_t(get16(t, at)) | (uint32_t(get16(t, at + 2)) << 16);
-}
-// Stores the text (truncated to maxChars) and a terminating zero at `at`; returns the
-// length of data up to and including the zero.
-int putText(TTelegram& t, int at, const std::string& latin1, int maxChars);
-// Text from data byte `at` up to the first zero or the end of the data.
-std::string getText(const TTelegram& t, int at);
+// Telegram data is read and written with link/TelegramData.h (zeb7::tdata).
 
 // Command groups.
 void registerVersionCommands(VirtualDrive& drive);    // 3
@@ -87,6 +67,15 @@ void registerParameterCommands(VirtualDrive& drive);  // 10-15, 20
 void registerStringCommands(VirtualDrive& drive);     // 30-33, 38, 39
 void registerStatusCommands(VirtualDrive& drive);     // 4-7, 21
 void registerUploadCommands(VirtualDrive& drive);     // 50-52 (sources register themselves)
+void registerFlashCommands(VirtualDrive& drive);      // 70-73, 100-103, flash upload sources (SimFlash.h)
+void registerRecorderCommands(VirtualDrive& drive);   // recorders 0-3 as upload sources
+
+// The recorders' data: recorder r holds recorderChannels(r) channels of
+// kSimRecorderPoints samples (sine, ramp, square and noise, deterministic).
+inline constexpr int kSimRecorders = 4;
+inline constexpr int kSimRecorderPoints = 256;
+int recorderChannels(int recorder);
+int16_t recorderSample(int recorder, int channel, int point);
 
 // Drive status helpers shared by the status handlers and the control channel.
 uint16_t latestStatusMessage(const SimStatus& s);
