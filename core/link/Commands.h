@@ -58,6 +58,24 @@ inline constexpr uint16_t kFlashTargetSTR710 = 0x10;
 inline constexpr uint16_t kFlashTargetDSP = 0x20;
 inline constexpr uint16_t kFlashTargetFPGA = 0x30;
 
+// Flash states (data byte 0 of the answers to 70..73).
+inline constexpr uint8_t kFlashStateError = 1;
+inline constexpr uint8_t kFlashStateErasing = 10;
+inline constexpr uint8_t kFlashStateErased = 11;
+inline constexpr uint8_t kFlashStateProgramming = 20;
+inline constexpr uint8_t kFlashStateBlockProgrammed = 21;
+// Service states (low 7 bits of data byte 0 of the answers to 100..103).
+inline constexpr uint8_t kServiceNormalMode = 1;
+inline constexpr uint8_t kServiceDisconnected = 2;
+inline constexpr uint8_t kServiceConnecting = 3;
+inline constexpr uint8_t kServiceConnected = 4;
+inline constexpr uint8_t kServiceSpiError = 5;
+// Layouts: answers to 70..73 carry 6 data bytes; a flash block read (51) answers
+// with the 32-bit address and 64 data bytes.
+inline constexpr int kFlashAnswerLength = 6;
+inline constexpr int kFlashBlockBytes = 64;
+inline constexpr int kFlashBlockAnswerLength = 4 + kFlashBlockBytes;
+
 // Texts sent with kCmdWriteTypePlate and similar carry at most this many characters.
 inline constexpr int kMaxSentTextChars = 100;
 
