@@ -38,7 +38,10 @@ void TDisplayBinding::SetModel(TParameterList* params, TModelContext* ctx) {
   ctx_ = ctx;
 }
 
-void TDisplayBinding::SetRawValue(int64_t raw) { core_->SetRawValue(raw); }
+void TDisplayBinding::SetRawValue(int64_t raw) {
+  ++valuesReceived_;
+  core_->SetRawValue(raw);
+}
 int64_t TDisplayBinding::GetRawValue() const { return core_->GetRawValue(); }
 const TDispParam& TDisplayBinding::GetLocalParam() const { return core_->LocalParam; }
 void TDisplayBinding::SetDispWinState(TDispWinState state) { core_->SetDispWinState(state); }

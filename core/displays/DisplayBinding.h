@@ -51,6 +51,8 @@ class TDisplayBinding : public IDisplayWin {
   // IDisplayWin
   void SetRawValue(int64_t raw) override;
   int64_t GetRawValue() const override;
+  // Values the database pushed since the binding was made.
+  uint64_t ValuesReceived() const { return valuesReceived_; }
   const TDispParam& GetLocalParam() const override;
   void SetDispWinState(TDispWinState state) override;
   void UpdateDisplayWinFromParameter(const TDispParam& param, TDisplayList& list) override;
@@ -90,6 +92,7 @@ class TDisplayBinding : public IDisplayWin {
   std::unique_ptr<TDisplayCore> core_;
   TParameterList* params_;
   TModelContext* ctx_;
+  uint64_t valuesReceived_ = 0;
 };
 
 struct TProjectDocument;

@@ -179,6 +179,11 @@ class TDisplayCore {
 // A core of the class (dcDisplayWin for the group box); nullptr for dcNone and dcSheet.
 std::unique_ptr<TDisplayCore> CreateDisplayCore(TDisplayClass cls);
 
+// What the display shows, as one line of Latin-1 text: the cells of a
+// numeric display ("+  12.34 V"), "[x] text" for a check box, the checked
+// radio item, the lit LEDs. For the command line and the debug list.
+std::string DisplayValueText(const TDisplayCore& core);
+
 // Menu texts of the two languages, UTF-8.
 const char* DeleteMenuText(TLanguage l);       // "&Delete"
 const char* DeleteQuestionText(TLanguage l);   // "Are you shure to delete?"

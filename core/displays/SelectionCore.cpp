@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "displays/DisplayMath.h"
+#include "displays/NumericCore.h"
 
 namespace zeb7 {
 namespace {
@@ -232,6 +233,47 @@ TLedArrayCore::TLedArrayCore() : TLedRadioCore(dcLedArray) {}
 
 bool TLedArrayCore::LedLit(int32_t i) const {
   return i >= 0 && i < 64 && ((static_cast<uint64_t>(i64RawValue_) >> i) & 1) != 0;
+}
+
+}  // namespace zeb7
+
+namespace zeb7 {
+
+std::string DisplayValueText(const TDisplayCore& core) {
+  switch (core.Class()) {
+    case dcNumeric:
+    case dcThumbWheel: {
+      const auto& n = static_cast<const TNumericDisplayCore&>(core);
+      std::string s = n.ShownText();
+      if (n.UnitVisible()) s += " " + n.UnitText();
+      return s;
+    }
+    case dcCheck: {
+      const auto& c = static_cast<const TCheckCore&>(core);
+      return std::string(c.Checked() ? "[x] " : "[ ] ") + c.Text();
+    }
+    case dcRadio: {
+      const auto& r = static_cast<const TRadioCore&>(core);
+      int32_t i = r.CheckedIndex();
+      return i >= 0 ? "(o) " + r.Buttons()[i].Text : std::string("( )");
+    }
+    case dcLed: {
+      const auto& l = static_cast<const TLedCore&>(core);
+      return std::string(l.Lit() ? "(*) " : "( ) ") + l.Text();
+    }
+    case dcLedRadio:
+    case dcLedArray: {
+      const auto& l = static_cast<const TLedRadioCore&>(core);
+      std::string s;
+      for (size_t i = 0; i < l.Labels().size(); ++i) {
+        if (!s.empty()) s += ' ';
+        s += std::string(l.LedLit(static_cast<int32_t>(i)) ? "(*)" : "( )") + l.Labels()[i].Text;
+      }
+      return s;
+    }
+    case dcDisplayWin: case dcNone: case dcSheet: break;
+  }
+  return {};
 }
 
 }  // namespace zeb7
