@@ -1,4 +1,5 @@
 #include "ControlCommands.h"
+#include "SimFlash.h"
 
 #include <nlohmann/json.hpp>
 
@@ -81,6 +82,9 @@ std::string applyControl(VirtualDrive& drive, const std::string& jsonLine) {
       SimTarget& t = d.targets[targetOf(j)];
       t.present = j.at("present").get<bool>();
     } else {
+      bool flashOp = false;
+      std::string refused = applyFlashControl(drive, op, jsonLine, flashOp);
+      if (flashOp) return refused;
       return "unknown op \"" + op + "\"";
     }
     return {};

@@ -9,6 +9,10 @@
 //   {"op":"raise-error","controller":"Overcurrent","runtime":"Stopped"}
 //   {"op":"message","text":"Homing done"}
 //   {"op":"target","target":1,"present":false}
+//   {"op":"flash-fail","after":0}             (the program or erase after N more fails)
+//   {"op":"flash-silent","after":0,"count":1} (answers to program requests withheld)
+//   {"op":"flash-stay-connecting","on":true}  (the service link never connects)
+//   {"op":"dump-flash","dir":"/tmp/x"}        (each flash target to DIR/flash-0xNN.bin)
 #include "VirtualDrive.h"
 
 #include <string>

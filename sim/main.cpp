@@ -1,6 +1,7 @@
 // zeb7-sim: the virtual drive on a pseudo-terminal. The first line on standard output
 // is the device to open; everything else goes to standard error.
 #include "SimServer.h"
+#include "SimFlash.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(0, 65535))
       ->excludes("--drive");
   app.add_flag("--dump-drive", dumpDrive, "print the drive description as JSON and exit");
+  std::string dumpFlashDir;
+  app.add_option("--dump-flash", dumpFlashDir, "write each flash target to DIR/flash-0xNN.bin at exit");
   app.add_option("--link", opt.linkPath, "keep a symbolic link at PATH to the device");
   app.add_option("--log", opt.logPath, "write every request and answer as JSON lines");
   app.add_option("--control", opt.controlPath, "FIFO taking JSON-line control commands");
@@ -62,6 +65,14 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     std::cout << server.devicePath() << std::endl;
     server.run(gStop);
+    if (!dumpFlashDir.empty()) {
+      std::lock_guard lock(server.drive().mutex());
+      const std::string error = dumpSimFlash(simFlash(server.drive()), dumpFlashDir);
+      if (!error.empty()) {
+        std::cerr << "zeb7-sim: " << error << "\n";
+        return 1;
+      }
+    }
   } catch (const std::exception& e) {
     std::cerr << "zeb7-sim: " << e.what() << "\n";
     return 1;

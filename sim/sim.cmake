@@ -4,6 +4,7 @@ list(REMOVE_ITEM ZEB7SIM_SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 add_library(zeb7sim STATIC ${ZEB7SIM_SOURCES})
 target_include_directories(zeb7sim PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/core)
 target_link_libraries(zeb7sim PUBLIC zeb7_link nlohmann_json::nlohmann_json Threads::Threads)
+target_link_libraries(zeb7sim PUBLIC zeb7_platform)  # flash dumps
 
 add_executable(zeb7-sim ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(zeb7-sim PRIVATE zeb7sim CLI11::CLI11)
