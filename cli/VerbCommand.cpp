@@ -1,6 +1,7 @@
 // command: a drive command (enable, disable, write to flash, parameter set
 // select, version, delete) to every present target.
 #include "DriveSession.h"
+#include "link/Commands.h"
 
 #include <iostream>
 #include <map>
@@ -51,7 +52,7 @@ int runCommand(const GlobalOptions& opts, const std::string& action, const std::
   CommandRun run;
   auto counter = [](int& n) {
     return [&n](std::unique_ptr<zeb7::TTelegram>& t) {
-      if (!t || t->bCommand != 21) return false;
+      if (!t || t->bCommand != zeb7::kCmdDriveCommand) return false;
       ++n;
       return true;
     };

@@ -1,5 +1,6 @@
 // monitor: version requests to targets 0 to 9 in turn, showing the link's debug lines.
 #include "Connection.h"
+#include "link/Commands.h"
 
 #include <chrono>
 #include <cstdint>
@@ -36,7 +37,7 @@ int runMonitor(const GlobalOptions& opts, int64_t count) {
   MonitorRun run;
   const void* owner = &run;
 
-  auto mine = [owner](std::unique_ptr<zeb7::TTelegram>& t) { return t && t->pOwner == owner && t->bCommand == 3; };
+  auto mine = [owner](std::unique_ptr<zeb7::TTelegram>& t) { return t && t->pOwner == owner && t->bCommand == zeb7::kCmdVersion; };
   comm.AddReceiveFunction(zeb7::TelegramFunction(&run.answered, [&](std::unique_ptr<zeb7::TTelegram>& t) {
     if (!mine(t)) return false;
     ++run.answered;
@@ -65,7 +66,7 @@ int runMonitor(const GlobalOptions& opts, int64_t count) {
   while ((count < 0 || run.done() < count) && !Connection::interrupted()) {
     while (run.posted - run.done() < 3 && (count < 0 || run.posted < count)) {
       auto t = std::make_unique<zeb7::TTelegram>(owner);
-      t->bCommand = 3;
+      t->bCommand = zeb7::kCmdVersion;
       t->bTarget = uint8_t(run.posted % 10);
       t->bLength = 0;
       t->iRetry = 3;

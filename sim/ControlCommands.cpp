@@ -1,5 +1,6 @@
 #include "ControlCommands.h"
 #include "SimFlash.h"
+#include "link/TextCodec.h"
 
 #include <nlohmann/json.hpp>
 
@@ -34,11 +35,11 @@ std::string applyControl(VirtualDrive& drive, const std::string& jsonLine) {
       int64_t v = j.at("value").get<int64_t>();
       p.value = p.wide ? v : int64_t(int32_t(uint32_t(v)));
     } else if (op == "set-caption") {
-      parameterOf(drive, j).sCaption = utf8ToLatin1(j.at("caption").get<std::string>());
+      parameterOf(drive, j).sCaption = Utf8ToLatin1(j.at("caption").get<std::string>());
     } else if (op == "set-descriptor") {
       SimParameter p = parameterOf(drive, j);  // changed as a whole or not at all
       auto text = [&j](const char* key, std::string& field) {
-        if (j.contains(key)) field = utf8ToLatin1(j.at(key).get<std::string>());
+        if (j.contains(key)) field = Utf8ToLatin1(j.at(key).get<std::string>());
       };
       text("name", p.sFirmwareName);
       text("control", p.sControl);
@@ -74,10 +75,10 @@ std::string applyControl(VirtualDrive& drive, const std::string& jsonLine) {
       else
         t.fixedGlobalChecksum = j.at("checksum").get<uint32_t>();
     } else if (op == "raise-error") {
-      raiseDriveError(d.status, utf8ToLatin1(j.value("controller", std::string())),
-                      utf8ToLatin1(j.value("runtime", std::string())));
+      raiseDriveError(d.status, Utf8ToLatin1(j.value("controller", std::string())),
+                      Utf8ToLatin1(j.value("runtime", std::string())));
     } else if (op == "message") {
-      pushStatusMessage(d.status, utf8ToLatin1(j.at("text").get<std::string>()));
+      pushStatusMessage(d.status, Utf8ToLatin1(j.at("text").get<std::string>()));
     } else if (op == "target") {
       SimTarget& t = d.targets[targetOf(j)];
       t.present = j.at("present").get<bool>();

@@ -1,4 +1,5 @@
 #include "DriveDescription.h"
+#include "link/TextCodec.h"
 
 #include <nlohmann/json.hpp>
 
@@ -67,7 +68,7 @@ std::string textIn(const json& obj, const char* key, const std::string& ctx) {
   auto it = obj.find(key);
   if (it == obj.end() || it->is_null()) return {};
   if (!it->is_string()) throw DriveDescriptionError(where(ctx, key) + ": expected a string");
-  return utf8ToLatin1(it->get<std::string>());
+  return Utf8ToLatin1(it->get<std::string>());
 }
 
 bool boolIn(const json& obj, const char* key, bool def, const std::string& ctx) {
@@ -85,7 +86,7 @@ std::vector<std::string> textList(const json& obj, const char* key, const std::s
   for (size_t i = 0; i < it->size(); ++i) {
     if (!(*it)[i].is_string())
       throw DriveDescriptionError(where(ctx, key) + "[" + std::to_string(i) + "]: expected a string");
-    out.push_back(utf8ToLatin1((*it)[i].get<std::string>()));
+    out.push_back(Utf8ToLatin1((*it)[i].get<std::string>()));
   }
   return out;
 }
@@ -144,7 +145,7 @@ SimTarget targetFromJson(const json& t, const std::string& ctx) {
       const json& e = (*g)[i];
       SimGroup grp;
       if (e.is_string()) {
-        grp.name = utf8ToLatin1(e.get<std::string>());
+        grp.name = Utf8ToLatin1(e.get<std::string>());
       } else if (e.is_object()) {
         grp.name = textIn(e, "name", gctx);
         grp.description = textIn(e, "description", gctx);
@@ -205,65 +206,6 @@ uint32_t SimTarget::globalChecksum() const {
   return f.h;
 }
 
-std::string utf8ToLatin1(const std::string& s) {
-  std::string out;
-  out.reserve(s.size());
-  for (size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    uint32_t cp;
-    size_t n;
-    if (c < 0x80) {
-      cp = c;
-      n = 1;
-    } else if ((c & 0xE0) == 0xC0) {
-      cp = c & 0x1F;
-      n = 2;
-    } else if ((c & 0xF0) == 0xE0) {
-      cp = c & 0x0F;
-      n = 3;
-    } else if ((c & 0xF8) == 0xF0) {
-      cp = c & 0x07;
-      n = 4;
-    } else {
-      out += '?';
-      ++i;
-      continue;
-    }
-    if (i + n > s.size()) {
-      out += '?';
-      break;
-    }
-    bool ok = true;
-    for (size_t k = 1; k < n; ++k) {
-      unsigned char cc = s[i + k];
-      if ((cc & 0xC0) != 0x80) ok = false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    out += (ok && cp <= 0xFF) ? char(cp) : '?';
-    i += ok ? n : 1;
-  }
-  return out;
-}
-
-std::string latin1ToUtf8(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    if (c < 0x80) {
-      out += char(c);
-    } else {
-      out += char(0xC0 | (c >> 6));
-      out += char(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-uint16_t stringChecksum(int index, const std::string& latin1) {
-  uint16_t s = uint16_t(index);
-  for (unsigned char c : latin1) s = uint16_t(s + c);
-  return uint16_t(s % 0xAAAA + 0x1111);
-}
-
 DriveDescription driveFromJson(const json& j) {
   try {
     return driveFromJsonChecked(j);
@@ -305,7 +247,7 @@ DriveDescription driveFromJsonChecked(const json& j) {
         SimStatusMessage msg;
         if ((*m)[i].is_string()) {
           msg.number = next;
-          msg.text = utf8ToLatin1((*m)[i].get<std::string>());
+          msg.text = Utf8ToLatin1((*m)[i].get<std::string>());
         } else if ((*m)[i].is_object()) {
           msg.number = uint16_t(intIn((*m)[i], "number", next, 0, 65535, mctx));
           msg.text = textIn((*m)[i], "text", mctx);
@@ -357,19 +299,19 @@ json driveToJson(const DriveDescription& d) {
     jt["groupParents"] = t.hasGroupParents;
     jt["groups"] = json::array();
     for (const auto& g : t.groups)
-      jt["groups"].push_back({{"name", latin1ToUtf8(g.name)},
-                              {"description", latin1ToUtf8(g.description)},
-                              {"parent", latin1ToUtf8(g.parent)}});
+      jt["groups"].push_back({{"name", Latin1ToUtf8(g.name)},
+                              {"description", Latin1ToUtf8(g.description)},
+                              {"parent", Latin1ToUtf8(g.parent)}});
     jt["typePlate"] = json::array();
-    for (const auto& l : t.typePlate) jt["typePlate"].push_back(latin1ToUtf8(l));
+    for (const auto& l : t.typePlate) jt["typePlate"].push_back(Latin1ToUtf8(l));
     if (!t.driveModes.empty()) {
       jt["driveModes"] = json::array();
-      for (const auto& l : t.driveModes) jt["driveModes"].push_back(latin1ToUtf8(l));
+      for (const auto& l : t.driveModes) jt["driveModes"].push_back(Latin1ToUtf8(l));
     }
     jt["parameters"] = json::array();
     for (const auto& p : t.parameters) {
-      json jp{{"name", latin1ToUtf8(p.sFirmwareName)},  {"control", latin1ToUtf8(p.sControl)},
-              {"caption", latin1ToUtf8(p.sCaption)},    {"properties", latin1ToUtf8(p.sControlProperties)},
+      json jp{{"name", Latin1ToUtf8(p.sFirmwareName)},  {"control", Latin1ToUtf8(p.sControl)},
+              {"caption", Latin1ToUtf8(p.sCaption)},    {"properties", Latin1ToUtf8(p.sControlProperties)},
               {"group", p.bGroup},                      {"type", p.iType},
               {"value", p.value}};
       if (p.wide) jp["wide"] = true;
@@ -386,11 +328,11 @@ json driveToJson(const DriveDescription& d) {
   s["driveMode"] = d.status.bDriveMode;
   s["activeSet"] = d.status.bActiveSet;
   s["validSets"] = d.status.wValidSets;
-  s["controllerError"] = latin1ToUtf8(d.status.controllerError);
-  s["runtimeError"] = latin1ToUtf8(d.status.runtimeError);
+  s["controllerError"] = Latin1ToUtf8(d.status.controllerError);
+  s["runtimeError"] = Latin1ToUtf8(d.status.runtimeError);
   s["messages"] = json::array();
   for (const auto& m : d.status.messages)
-    s["messages"].push_back({{"number", m.number}, {"text", latin1ToUtf8(m.text)}});
+    s["messages"].push_back({{"number", m.number}, {"text", Latin1ToUtf8(m.text)}});
   j["status"] = std::move(s);
   return j;
 }

@@ -97,11 +97,7 @@ DriveDescription defaultDrive();
 // a negative count keeps that target as it is.
 DriveDescription generatedDrive(int count0, int count1);
 
-// UTF-8 to Latin-1 (characters beyond U+00FF become '?') and back.
-std::string utf8ToLatin1(const std::string& s);
-std::string latin1ToUtf8(const std::string& s);
-
-// The drive-side string checksum: (index + sum of the characters) mod 0xAAAA + 0x1111.
-uint16_t stringChecksum(int index, const std::string& latin1);
+// Texts are held as Latin-1 (link/TextCodec converts at the JSON edge); string
+// checksums are link/TelegramData's StringChecksum.
 
 }  // namespace zeb7::sim

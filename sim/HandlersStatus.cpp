@@ -1,5 +1,7 @@
 // Commands 4 (status), 5 (status message), 6 and 7 (error texts) and 21 (drive command).
 #include "VirtualDrive.h"
+#include "link/Commands.h"
+#include "link/TelegramData.h"
 
 namespace zeb7::sim {
 
@@ -14,12 +16,12 @@ constexpr uint8_t kError = 0x04;               // bit 2
 
 void status(VirtualDrive& drive, const TTelegram&, TTelegram& ans) {
   const SimStatus& s = drive.description().status;
-  put16(ans, 0, s.wControllerStatus);
-  put16(ans, 2, latestStatusMessage(s));
-  put8(ans, 4, s.bDriveMode);
-  put8(ans, 5, s.bStatus2);
-  put8(ans, 11, s.bActiveSet);
-  put16(ans, 12, s.wValidSets);
+  tdata::SetWord(ans, 0, s.wControllerStatus);
+  tdata::SetWord(ans, 2, latestStatusMessage(s));
+  tdata::SetByte(ans, 4, s.bDriveMode);
+  tdata::SetByte(ans, 5, s.bStatus2);
+  tdata::SetByte(ans, 11, s.bActiveSet);
+  tdata::SetWord(ans, 12, s.wValidSets);
   ans.bLength = 14;
 }
 
@@ -35,19 +37,19 @@ void statusMessage(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
       break;
     }
   if (found) {
-    put16(ans, 0, found->number);
-    ans.bLength = uint8_t(2 + putText(ans, 2, found->text, 47));
+    tdata::SetWord(ans, 0, found->number);
+    ans.bLength = uint8_t(2 + tdata::SetText(ans, 2, found->text, 47));
   } else {
     // Nothing held in that slot: the newest number it would have, without text.
-    put16(ans, 0, uint16_t(latest - ((latest - slot) & 7)));
+    tdata::SetWord(ans, 0, uint16_t(latest - ((latest - slot) & 7)));
     ans.bLength = 3;
   }
 }
 
 void errorText(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
   const SimStatus& s = drive.description().status;
-  const std::string& text = req.bCommand == 6 ? s.controllerError : s.runtimeError;
-  ans.bLength = uint8_t(putText(ans, 0, text, 47));
+  const std::string& text = req.bCommand == kCmdControllerError ? s.controllerError : s.runtimeError;
+  ans.bLength = uint8_t(tdata::SetText(ans, 0, text, 47));
 }
 
 void driveCommand(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
@@ -55,8 +57,8 @@ void driveCommand(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
     ans.ttType = ttNak;
     return;
   }
-  const uint16_t code = get16(req, 0);
-  const int sequence = get16(req, 2);
+  const uint16_t code = tdata::Word(req, 0);
+  const int sequence = tdata::Word(req, 2);
   ans.ttType = ttAck;
   // Repeats of a command (lost acknowledge) carry the same number: act only once.
   int& last = drive.lastCommandSequence[req.bTarget];
@@ -67,28 +69,28 @@ void driveCommand(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
   const uint8_t low = code & 0xFF, high = code >> 8;
   const bool driveWide = req.bTarget == 0;  // the drive's state lives with target 0
   const bool error = (s.wControllerStatus & kDriveError) && (s.bStatus2 & kError);
-  if (code == 1) {
+  if (code == kDriveCmdControlByATA) {
     if (driveWide && !error) s.bStatus2 = uint8_t((s.bStatus2 & ~kByProgram) | kEnabled);
-  } else if (code == 2) {
+  } else if (code == kDriveCmdDisable) {
     if (driveWide) {
       s.bStatus2 &= uint8_t(~(kEnabled | kByProgram | kError));
       s.wControllerStatus &= uint16_t(~(kDriveError | kControllerText | kRuntimeText));
     }
-  } else if (code == 3) {
+  } else if (code == kDriveCmdEnable) {
     if (driveWide && !error) s.bStatus2 |= kEnabled | kByProgram;
-  } else if (code == 4) {
+  } else if (code == kDriveCmdWriteFlash) {
     if (driveWide) {
       s.wValidSets |= uint16_t(1u << (s.bActiveSet & 15));
       pushStatusMessage(s, "Parameters written to flash");
     }
-  } else if (code == 12) {
+  } else if (code == kDriveCmdDeleteParamSet) {
     if (driveWide) s.wValidSets &= uint16_t(~(1u << (s.bActiveSet & 15)));
-  } else if (low == 8 && high < 16) {
+  } else if (low == kDriveCmdSelectParamSet && high < 16) {
     if (driveWide) {
       s.bActiveSet = high;
       pushStatusMessage(s, "Parameter set " + std::to_string(high) + " active");
     }
-  } else if (low == 10) {
+  } else if (low == kDriveCmdParamVersion) {
     d.targets[req.bTarget].paramVersion = high;
   } else {
     ans.ttType = ttNak;
@@ -118,11 +120,11 @@ void raiseDriveError(SimStatus& s, const std::string& controllerText, const std:
 }
 
 void registerStatusCommands(VirtualDrive& drive) {
-  drive.setHandler(4, status);
-  drive.setHandler(5, statusMessage);
-  drive.setHandler(6, errorText);
-  drive.setHandler(7, errorText);
-  drive.setHandler(21, driveCommand);
+  drive.setHandler(kCmdStatus, status);
+  drive.setHandler(kCmdStatusMessage, statusMessage);
+  drive.setHandler(kCmdControllerError, errorText);
+  drive.setHandler(kCmdRuntimeError, errorText);
+  drive.setHandler(kCmdDriveCommand, driveCommand);
 }
 
 }  // namespace zeb7::sim

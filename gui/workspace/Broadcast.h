@@ -11,13 +11,15 @@
 #include <exception>
 #include <functional>
 
+#include "model/ModelEvents.h"
+
 namespace zeb7::gui {
 
-enum BroadcastMsg : int {
-  WM_REFRESH_DISPLAYS = 1379,
-  WM_TYPEPLATE_CHANGED = 1380,
-  WM_SET_DESIGN_MODE = 1412,
-};
+// The message numbers are the model's (model/ModelEvents.h): one definition.
+using BroadcastMsg = int;
+using zeb7::WM_REFRESH_DISPLAYS;
+using zeb7::WM_TYPEPLATE_CHANGED;
+using zeb7::WM_SET_DESIGN_MODE;
 
 class TBroadcastEvent : public QEvent {
  public:

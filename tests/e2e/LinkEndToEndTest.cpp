@@ -2,6 +2,7 @@
 #include "Programs.h"
 #include "SimDrive.h"
 #include "TempDir.h"
+#include "link/Commands.h"
 #include "link/ThrdComm.h"
 
 #include <signal.h>
@@ -78,7 +79,7 @@ class Client {
   // A value read of parameter `seq` on target 0.
   void post(int seq, int retries = 8) {
     auto t = std::make_unique<TTelegram>(this);
-    t->bCommand = 10;
+    t->bCommand = kCmdGetValue;
     t->bTarget = 0;
     t->bLength = 3;
     t->SetData(0, seq);

@@ -11,6 +11,7 @@
 #include <QToolButton>
 
 #include "GuiTestUtil.h"
+#include "link/Commands.h"
 #include "gui/model/FrmProjectDatabase.h"
 #include "gui/workspace/DrivePanel.h"
 #include "gui/workspace/Main.h"
@@ -37,7 +38,7 @@ class StatusScreen : public ::testing::Test {
   void Status(std::vector<uint8_t> data, int length, int target = 0) {
     zeb7::TTelegram t;
     t.ttType = zeb7::ttNormal;
-    t.bCommand = 4;
+    t.bCommand = zeb7::kCmdStatus;
     t.bTarget = static_cast<uint8_t>(target);
     t.bLength = static_cast<uint8_t>(length);
     for (size_t i = 0; i < data.size(); ++i) t.baData[i] = data[i];
@@ -117,20 +118,20 @@ TEST_F(StatusScreen, ShortAnswersAndParameterSets) {
 
 TEST_F(StatusScreen, MessagesAndErrorTexts) {
   Status({0, 0x03, 0x01, 0, 0, 0}, 6);  // controller and runtime texts available
-  Text(6, "Overcurrent");
-  Text(7, "Stopped");
+  Text(zeb7::kCmdControllerError, "Overcurrent");
+  Text(zeb7::kCmdRuntimeError, "Stopped");
   EXPECT_EQ(P().EditControllerError->text(), "Overcurrent");
   EXPECT_EQ(P().EditRuntimeError->text(), "Stopped");
   Status({0, 0, 0, 0, 0, 0}, 6);
   EXPECT_EQ(P().EditControllerError->text(), "Overcurrent");  // kept until the next answer
-  Text(6, "Overcurrent");
+  Text(zeb7::kCmdControllerError, "Overcurrent");
   EXPECT_EQ(P().EditControllerError->text(), "");
 
-  Text(5, "Homing done", 4);
-  Text(5, "Homing done", 4);  // the same number shows once
-  Text(5, "Caf\xe9", 5);      // drive text is 8-bit
+  Text(zeb7::kCmdStatusMessage, "Homing done", 4);
+  Text(zeb7::kCmdStatusMessage, "Homing done", 4);  // the same number shows once
+  Text(zeb7::kCmdStatusMessage, "Caf\xe9", 5);      // drive text is 8-bit
   EXPECT_EQ(P().Memo1->toPlainText(), QString::fromUtf8("4: Homing done\n5: Caf\xc3\xa9"));
-  for (int n = 6; n < 40; ++n) Text(5, "m", n);
+  for (int n = 6; n < 40; ++n) Text(zeb7::kCmdStatusMessage, "m", n);
   QStringList lines = P().Memo1->toPlainText().split('\n');
   EXPECT_EQ(lines.size(), 31);
   EXPECT_EQ(lines.back(), "39: m");

@@ -7,16 +7,14 @@ namespace zeb7 {
 namespace {
 
 using test::Answer;
-using test::PutText;
-using test::PutWord;
 
 class DriveStatusTest : public ::testing::Test {
  protected:
   DriveStatusTest() : s(targets) { s.SendCommand = [this](uint16_t c) { sent.push_back(c); }; }
   TTelegram Status(uint16_t status, uint16_t latest, int length, uint8_t status2 = 0) {
-    TTelegram t = Answer(4, 0, length);
-    PutWord(t, 0, status);
-    PutWord(t, 2, latest);
+    TTelegram t = Answer(kCmdStatus, 0, length);
+    tdata::SetWord(t, 0, status);
+    tdata::SetWord(t, 2, latest);
     t.baData[5] = status2;
     return t;
   }
@@ -25,7 +23,7 @@ class DriveStatusTest : public ::testing::Test {
     std::vector<int> asked;
     for (int i = 0; i < calls; ++i) {
       TTelegram t;
-      if (s.MakeTelegram(t)) asked.push_back(t.bCommand == 5 ? s.wLastStatusMsgRequested.load() : -t.bCommand);
+      if (s.MakeTelegram(t)) asked.push_back(t.bCommand == kCmdStatusMessage ? s.wLastStatusMsgRequested.load() : -t.bCommand);
     }
     return asked;
   }
@@ -61,9 +59,9 @@ TEST_F(DriveStatusTest, SixCallsAskEachKindAtMostOnce) {
 }
 
 TEST_F(DriveStatusTest, MessagesAreShownOnceAndTheListKeepsThirtyOneLines) {
-  TTelegram m = Answer(5, 0, 8);
-  PutWord(m, 0, 12);
-  PutText(m, 2, "Hello");
+  TTelegram m = Answer(kCmdStatusMessage, 0, 8);
+  tdata::SetWord(m, 0, 12);
+  tdata::SetText(m, 2, "Hello", 255);
   s.HandleErrorTelegram(m);
   s.HandleErrorTelegram(m);
   ASSERT_EQ(s.Messages().size(), 1u);
@@ -87,7 +85,7 @@ TEST_F(DriveStatusTest, RefusedRequestsReadAsTheirOwnContent) {
   EXPECT_EQ(s.Messages().back(), "3: ");
   // a refused status request clears the status and puts every drive button up
   s.HandleStatusTelegram(Status(0, 0, 6, 0x03));
-  TTelegram statusReq = Answer(4, 0, 0);
+  TTelegram statusReq = Answer(kCmdStatus, 0, 0);
   statusReq.ttType = ttNak;
   s.HandleStatusTelegram(statusReq);
   EXPECT_EQ(s.DownButton(), dbNone);
@@ -95,8 +93,8 @@ TEST_F(DriveStatusTest, RefusedRequestsReadAsTheirOwnContent) {
 }
 
 TEST_F(DriveStatusTest, ErrorTextsFollowTheirStatusBits) {
-  TTelegram e = Answer(6, 0, 47);
-  PutText(e, 0, std::string(60, 'x'));
+  TTelegram e = Answer(kCmdControllerError, 0, 47);
+  tdata::SetText(e, 0, std::string(60, 'x'), 255);
   s.HandleStatusTelegram(Status(0x0100, 0, 6));
   s.HandleErrorTelegram(e);
   EXPECT_EQ(s.ControllerError(), std::string(47, 'x'));
@@ -132,7 +130,7 @@ TEST_F(DriveStatusTest, DriveButtonsFollowTheStatusBytes) {
 TEST_F(DriveStatusTest, ParameterSetsTakeActiveSetAndValidMaskAsSent) {
   TTelegram t = Status(0, 0, 11, 0);
   t.baData[11] = 5;
-  PutWord(t, 12, 0x0021);
+  tdata::SetWord(t, 12, 0x0021);
   s.HandleStatusTelegram(t);
   EXPECT_EQ(s.ParamSetDown(), 5);
   EXPECT_EQ(s.ParamSetColour(0), kColourGreen);

@@ -32,12 +32,12 @@ TEST_F(ExchVarsTest, IdlePostsOneTelegramOnlyWhileFewerThanFiveAreQueued) {
 }
 
 TEST_F(ExchVarsTest, DispatcherDeclinesHighTargetsAndRoutesByCommand) {
-  EXPECT_FALSE(m.ExchVars.Dispatch(test::Answer(4, 10, 6)));
-  EXPECT_TRUE(m.ExchVars.Dispatch(test::Answer(4, 0, 6)));
-  EXPECT_TRUE(m.ExchVars.Dispatch(test::Answer(7, 3, 0)));
-  EXPECT_FALSE(m.ExchVars.Dispatch(test::Answer(99, 0, 0)));
+  EXPECT_FALSE(m.ExchVars.Dispatch(test::Answer(kCmdStatus, 10, 6)));
+  EXPECT_TRUE(m.ExchVars.Dispatch(test::Answer(kCmdStatus, 0, 6)));
+  EXPECT_TRUE(m.ExchVars.Dispatch(test::Answer(kCmdRuntimeError, 3, 0)));
+  EXPECT_FALSE(m.ExchVars.Dispatch(test::Answer(test::kUnknownCommand, 0, 0)));
   m.Strings.TypePlateLists[2]->RequestAllStrings(1);
-  TTelegram plate = test::Answer(32, 2, 4);
+  TTelegram plate = test::Answer(kCmdTypePlate, 2, 4);
   EXPECT_TRUE(m.ExchVars.Dispatch(plate));
   EXPECT_EQ(m.Strings.TypePlateLists[2]->At(0)->ControllerStringState, VerifyCaption);
 }
@@ -65,14 +65,14 @@ TEST_F(ExchVarsTest, DriveCommandGoesToPresentTargetsWithOneSequenceNumber) {
 }
 
 TEST_F(ExchVarsTest, StringsAreCutAtOneHundredCharacters) {
-  m.ExchVars.SendString(33, 1, 4, 0x1234, std::string(150, 'a'));
+  m.ExchVars.SendString(kCmdWriteTypePlate, 1, 4, 0x1234, std::string(150, 'a'));
   ASSERT_EQ(link.posted.size(), 1u);
   const TTelegram& t = *link.posted.front();
   EXPECT_EQ(t.bLength, 105);
   EXPECT_EQ(t.baData[103], 'a');
   EXPECT_EQ(t.baData[104], 0);
   EXPECT_EQ(t.baData[2], 0x34);
-  m.ExchVars.SendString(33, 1, 4, 0, "");
+  m.ExchVars.SendString(kCmdWriteTypePlate, 1, 4, 0, "");
   EXPECT_EQ(link.posted.back()->bLength, 5);
 }
 
@@ -251,10 +251,10 @@ TEST(Broadcaster, AFailingSubscriberDoesNotStopTheOthers) {
   b.Subscribe([](int, int64_t) { throw std::runtime_error("window gone"); });
   int id = b.Subscribe([&](int m, int64_t l) { got.push_back(m + static_cast<int>(l)); });
   b.Broadcast(WM_REFRESH_DISPLAYS, 2);
-  EXPECT_EQ(got, (std::vector<int>{1379, 1381}));
+  EXPECT_EQ(got, (std::vector<int>{WM_REFRESH_DISPLAYS, WM_REFRESH_DISPLAYS + 2}));
   b.Unsubscribe(id);
   b.Broadcast(WM_TYPEPLATE_CHANGED, 1);
-  EXPECT_EQ(got.back(), 1380);
+  EXPECT_EQ(got.back(), WM_TYPEPLATE_CHANGED);
   EXPECT_EQ(got.size(), 3u);
 }
 

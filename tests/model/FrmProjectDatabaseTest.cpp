@@ -26,7 +26,7 @@ class ProjectStateTest : public ::testing::Test {
 };
 
 TEST_F(ProjectStateTest, FifthRefusalInARowDropsTargetAndAVersionAnswerResetsTheCount) {
-  auto nak = test::Refusal(3, 9);
+  auto nak = test::Refusal(kCmdVersion, 9);
   for (int i = 0; i < 4; ++i) EXPECT_TRUE(m.ProjectState.HandleNakTelegram(nak));
   EXPECT_FALSE(m.TargetInfo[9].fNotPresent);
   VersionInfo v;
@@ -35,16 +35,16 @@ TEST_F(ProjectStateTest, FifthRefusalInARowDropsTargetAndAVersionAnswerResetsThe
   EXPECT_EQ(m.TargetInfo[9].iNakCount, 0);
   for (int i = 0; i < 4; ++i) m.ProjectState.HandleNakTelegram(nak);
   EXPECT_FALSE(m.TargetInfo[9].fNotPresent);
-  m.ProjectState.HandleNakTelegram(test::Refusal(14, 9, 2));  // a descriptor refusal counts too
+  m.ProjectState.HandleNakTelegram(test::Refusal(kCmdGetCaption, 9, 2));  // a descriptor refusal counts too
   EXPECT_TRUE(m.TargetInfo[9].fNotPresent);
   EXPECT_FALSE(m.TargetInfo[9].fVersionSeen);
   EXPECT_EQ(m.TargetInfo[9].iNakCount, 1000);
   EXPECT_EQ(m.TargetInfo[9].TargetState, statDone);
   // value and type plate refusals go to the item's own back-off instead
-  EXPECT_FALSE(m.ProjectState.HandleNakVersionTelegram(test::Refusal(10, 0, 1)));
-  EXPECT_TRUE(m.ProjectState.HandleNakTelegram(test::Refusal(10, 0, 1)));
+  EXPECT_FALSE(m.ProjectState.HandleNakVersionTelegram(test::Refusal(kCmdGetValue, 0, 1)));
+  EXPECT_TRUE(m.ProjectState.HandleNakTelegram(test::Refusal(kCmdGetValue, 0, 1)));
   EXPECT_EQ(m.ParameterList.Find(1, 0)->iNakCounter, 50);
-  EXPECT_FALSE(m.ProjectState.HandleNakTelegram(test::Refusal(3, 10)));
+  EXPECT_FALSE(m.ProjectState.HandleNakTelegram(test::Refusal(kCmdVersion, 10)));
 }
 
 TEST_F(ProjectStateTest, RefusedVersionRequestIsNotReadAsAVersion) {
@@ -54,7 +54,7 @@ TEST_F(ProjectStateTest, RefusedVersionRequestIsNotReadAsAVersion) {
   m.ProjectState.HandleVersionTelegram(VersionAnswer(0, v));
   const int before = m.ParameterList.Count();
   ASSERT_GT(before, 0);
-  EXPECT_FALSE(m.ProjectState.HandleVersionTelegram(test::Refusal(3, 0)));
+  EXPECT_FALSE(m.ProjectState.HandleVersionTelegram(test::Refusal(kCmdVersion, 0)));
   EXPECT_EQ(m.ParameterList.Count(), before);
   EXPECT_FALSE(m.TargetInfo[0].fNotPresent);
 }

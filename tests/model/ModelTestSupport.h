@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "link/C167Comm.h"
+#include "link/Commands.h"
+#include "link/TelegramData.h"
 #include "model/DisplayLink.h"
 #include "model/DriveModel.h"
 #include "model/UParam.h"
@@ -58,18 +60,8 @@ class FakeDisplay : public IDisplayWin {
   int updates = 0;
 };
 
-inline void PutWord(TTelegram& t, int i, uint32_t v) {
-  t.baData[i] = static_cast<uint8_t>(v);
-  t.baData[i + 1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutDWord(TTelegram& t, int i, uint32_t v) {
-  PutWord(t, i, v & 0xFFFF);
-  PutWord(t, i + 2, v >> 16);
-}
-inline void PutText(TTelegram& t, int i, const std::string& s) {
-  for (size_t k = 0; k < s.size(); ++k) t.baData[i + k] = static_cast<uint8_t>(s[k]);
-  t.baData[i + s.size()] = 0;
-}
+// A command no drive knows.
+inline constexpr uint8_t kUnknownCommand = 99;
 
 inline TTelegram Answer(int cmd, int target, int length = 0) {
   TTelegram t;
@@ -85,25 +77,24 @@ inline TTelegram Refusal(int cmd, int target, uint32_t word0 = 0, TTelegramType 
   t.bCommand = static_cast<uint8_t>(cmd);
   t.bTarget = static_cast<uint8_t>(target);
   t.bLength = 3;
-  PutWord(t, 0, word0);
+  tdata::SetWord(t, 0, word0);
   return t;
 }
 inline TTelegram ValueAnswer(int cmd, int target, int index, uint16_t checksum, int64_t value, int length = 8) {
   TTelegram t = Answer(cmd, target, length);
-  PutWord(t, 0, static_cast<uint32_t>(index));
-  PutWord(t, 2, checksum);
-  const auto v = static_cast<uint64_t>(value);
-  for (int i = 0; i < 8; ++i) t.baData[4 + i] = static_cast<uint8_t>(v >> (8 * i));
+  tdata::SetWord(t, 0, static_cast<uint32_t>(index));
+  tdata::SetWord(t, 2, checksum);
+  tdata::SetInt64(t, 4, value);
   return t;
 }
 inline TTelegram DescriptorAnswer(int cmd, int target, int index, uint16_t checksum, int group, int type,
                                   const std::string& text) {
   TTelegram t = Answer(cmd, target, 6 + static_cast<int>(text.size()) + 1);
-  PutWord(t, 0, static_cast<uint32_t>(index));
-  PutWord(t, 2, checksum);
+  tdata::SetWord(t, 0, static_cast<uint32_t>(index));
+  tdata::SetWord(t, 2, checksum);
   t.baData[4] = static_cast<uint8_t>(group);
   t.baData[5] = static_cast<uint8_t>(type);
-  PutText(t, 6, text);
+  tdata::SetText(t, 6, text, 255);
   return t;
 }
 struct VersionInfo {
@@ -113,13 +104,13 @@ struct VersionInfo {
 };
 inline TTelegram VersionAnswer(int target, const VersionInfo& v) {
   TTelegram t = Answer(kCmdVersion, target, 24);
-  PutDWord(t, 0, v.version);
-  PutDWord(t, 4, v.checksum);
-  PutWord(t, 8, static_cast<uint32_t>(v.driveModes));
-  PutWord(t, 10, static_cast<uint32_t>(v.groups));
-  PutWord(t, 12, static_cast<uint32_t>(v.typePlate));
-  PutWord(t, 18, static_cast<uint32_t>(v.paramVersion));
-  PutWord(t, 22, static_cast<uint32_t>(v.params));
+  tdata::SetDWord(t, 0, v.version);
+  tdata::SetDWord(t, 4, v.checksum);
+  tdata::SetWord(t, 8, static_cast<uint32_t>(v.driveModes));
+  tdata::SetWord(t, 10, static_cast<uint32_t>(v.groups));
+  tdata::SetWord(t, 12, static_cast<uint32_t>(v.typePlate));
+  tdata::SetWord(t, 18, static_cast<uint32_t>(v.paramVersion));
+  tdata::SetWord(t, 22, static_cast<uint32_t>(v.params));
   return t;
 }
 
@@ -174,14 +165,14 @@ struct FakeDrive {
     nak.ttType = ttNak;
     if (it == targets.end()) return nak;
     Target& tg = it->second;
-    const int index = req.baData[0] | (req.baData[1] << 8);
+    const int index = tdata::Word(req, 0);
     auto str = [&](const std::vector<std::string>& list) {
       if (index >= static_cast<int>(list.size())) return nak;
       TTelegram a = test::Answer(req.bCommand, req.bTarget);
-      PutWord(a, 0, static_cast<uint32_t>(index));
-      PutWord(a, 2, StringChecksum(index, list[static_cast<size_t>(index)]));
+      tdata::SetWord(a, 0, static_cast<uint32_t>(index));
+      tdata::SetWord(a, 2, StringChecksum(index, list[static_cast<size_t>(index)]));
       if (req.baData[2] == 0) {
-        PutText(a, 4, list[static_cast<size_t>(index)]);
+        tdata::SetText(a, 4, list[static_cast<size_t>(index)], 255);
         a.bLength = static_cast<uint8_t>(5 + list[static_cast<size_t>(index)].size());
       } else {
         a.bLength = 4;
@@ -191,35 +182,33 @@ struct FakeDrive {
     switch (req.bCommand) {
       case kCmdVersion: return VersionAnswer(req.bTarget, tg.info);
       case kCmdStatus: return test::Answer(kCmdStatus, req.bTarget, 14);
-      case 21: {
+      case kCmdDriveCommand: {
         TTelegram ack = req;
         ack.ttType = ttAck;
         ++commands;
         return ack;
       }
-      case 30: return str(tg.groups);
-      case 38: return str(tg.descriptions);
-      case 39: return str(tg.parents);
-      case 32: return str(tg.typePlate);
+      case kCmdGroupName: return str(tg.groups);
+      case kCmdGroupDescription: return str(tg.descriptions);
+      case kCmdGroupParent: return str(tg.parents);
+      case kCmdTypePlate: return str(tg.typePlate);
       default: break;
     }
     if (index >= static_cast<int>(tg.params.size())) return nak;
     Param& p = tg.params[static_cast<size_t>(index)];
     switch (req.bCommand) {
-      case 10:
-      case 11: return ValueAnswer(req.bCommand, req.bTarget, index, p.checksum, p.value);
-      case 20: {
-        const uint16_t cs = static_cast<uint16_t>(req.baData[2] | (req.baData[3] << 8));
+      case kCmdGetValue:
+      case kCmdGetValue2: return ValueAnswer(req.bCommand, req.bTarget, index, p.checksum, p.value);
+      case kCmdSetValue: {
+        const uint16_t cs = tdata::Word(req, 2);
         if (cs != p.checksum) return nak;
-        uint64_t v = 0;
-        for (int i = 0; i < 8; ++i) v |= static_cast<uint64_t>(req.baData[4 + i]) << (8 * i);
-        p.value = static_cast<int64_t>(v);
-        return ValueAnswer(20, req.bTarget, index, p.checksum, p.value, 12);
+        p.value = tdata::Int64(req, 4);
+        return ValueAnswer(kCmdSetValue, req.bTarget, index, p.checksum, p.value, 12);
       }
-      case 12: return DescriptorAnswer(12, req.bTarget, index, p.checksum, p.group, p.type, p.name);
-      case 13: return DescriptorAnswer(13, req.bTarget, index, p.checksum, p.group, p.type, p.control);
-      case 14: return DescriptorAnswer(14, req.bTarget, index, p.checksum, p.group, p.type, p.caption);
-      case 15: return DescriptorAnswer(15, req.bTarget, index, p.checksum, p.group, p.type, p.props);
+      case kCmdGetFirmwareName: return DescriptorAnswer(kCmdGetFirmwareName, req.bTarget, index, p.checksum, p.group, p.type, p.name);
+      case kCmdGetControl: return DescriptorAnswer(kCmdGetControl, req.bTarget, index, p.checksum, p.group, p.type, p.control);
+      case kCmdGetCaption: return DescriptorAnswer(kCmdGetCaption, req.bTarget, index, p.checksum, p.group, p.type, p.caption);
+      case kCmdGetProperties: return DescriptorAnswer(kCmdGetProperties, req.bTarget, index, p.checksum, p.group, p.type, p.props);
       default: return nak;
     }
   }

@@ -7,15 +7,13 @@ namespace zeb7 {
 namespace {
 
 using test::Answer;
-using test::PutText;
-using test::PutWord;
 
 TTelegram StringAnswer(int cmd, int target, int index, uint16_t checksum, const std::string* text) {
   TTelegram t = Answer(cmd, target, 4);
-  PutWord(t, 0, static_cast<uint32_t>(index));
-  PutWord(t, 2, checksum);
+  tdata::SetWord(t, 0, static_cast<uint32_t>(index));
+  tdata::SetWord(t, 2, checksum);
   if (text) {
-    PutText(t, 4, *text);
+    tdata::SetText(t, 4, *text, 255);
     t.bLength = static_cast<uint8_t>(5 + text->size());
   }
   return t;
@@ -64,8 +62,8 @@ TEST_F(StringListTest, NegativeAnswerCompletesOnlyListsThatAcceptIt) {
   TControllerStringList names(30, 0, 0, false, ctx);
   descr.RequestAllStrings(1);
   names.RequestAllStrings(1);
-  descr.HandleTelegram(test::Refusal(38, 0, 0));
-  names.HandleTelegram(test::Refusal(30, 0, 0));
+  descr.HandleTelegram(test::Refusal(kCmdGroupDescription, 0, 0));
+  names.HandleTelegram(test::Refusal(kCmdGroupName, 0, 0));
   EXPECT_EQ(descr.Verified(), 100);
   EXPECT_EQ(names.Verified(), 0);
 }
@@ -74,12 +72,12 @@ TEST_F(StringListTest, ChecksumWithoutTextKeepsAskingForText) {
   TControllerStringList list(30, 0, 0, false, ctx);
   list.RequestAllStrings(1);
   const uint16_t cs = list.At(0)->wChecksum;
-  list.HandleTelegram(StringAnswer(30, 0, 0, cs, nullptr));
+  list.HandleTelegram(StringAnswer(kCmdGroupName, 0, 0, cs, nullptr));
   TTelegram req;
   ASSERT_TRUE(list.MakeTelegram(req));
   EXPECT_EQ(req.baData[2], 0);  // mode 0: checksum and text
   const std::string text = "Motor";
-  list.HandleTelegram(StringAnswer(30, 0, 0, test::StringChecksum(0, text), &text));
+  list.HandleTelegram(StringAnswer(kCmdGroupName, 0, 0, test::StringChecksum(0, text), &text));
   EXPECT_EQ(list.GetString(0), "Motor");
   EXPECT_EQ(list.Verified(), 100);
 }
@@ -87,27 +85,27 @@ TEST_F(StringListTest, ChecksumWithoutTextKeepsAskingForText) {
 TEST_F(StringListTest, TypePlateChangeBroadcastsOnceAndUnchangedStringsStayQuiet) {
   std::vector<std::pair<int, int64_t>> got;
   ctx.Broadcaster.Subscribe([&](int m, int64_t l) { got.emplace_back(m, l); });
-  TControllerStringList plate(32, WM_TYPEPLATE_CHANGED, 2, false, ctx);
+  TControllerStringList plate(kCmdTypePlate, WM_TYPEPLATE_CHANGED, 2, false, ctx);
   const std::string line = "Serial 42";
   plate.RequestAllStrings(1);
-  plate.HandleTelegram(StringAnswer(32, 2, 0, test::StringChecksum(0, line), &line));
+  plate.HandleTelegram(StringAnswer(kCmdTypePlate, 2, 0, test::StringChecksum(0, line), &line));
   ASSERT_EQ(got.size(), 1u);
   EXPECT_EQ(got[0], std::make_pair(WM_TYPEPLATE_CHANGED, int64_t{1}));
 
-  TControllerStringList quiet(32, WM_TYPEPLATE_CHANGED, 3, false, ctx);
+  TControllerStringList quiet(kCmdTypePlate, WM_TYPEPLATE_CHANGED, 3, false, ctx);
   quiet.SetControllerString(0, "");
-  quiet.HandleTelegram(StringAnswer(32, 3, 0, test::StringChecksum(0, ""), nullptr));
+  quiet.HandleTelegram(StringAnswer(kCmdTypePlate, 3, 0, test::StringChecksum(0, ""), nullptr));
   const std::string empty;
-  quiet.HandleTelegram(StringAnswer(32, 3, 0, test::StringChecksum(0, ""), &empty));
+  quiet.HandleTelegram(StringAnswer(kCmdTypePlate, 3, 0, test::StringChecksum(0, ""), &empty));
   EXPECT_EQ(got.size(), 1u);
 }
 
 TEST_F(StringListTest, BackOffSkipsAndOtherTargetsAreNotTaken) {
   TControllerStringList list(30, 0, 4, false, ctx);
   list.RequestAllStrings(1);
-  EXPECT_FALSE(list.HandleTelegram(test::Refusal(30, 5, 0)));
-  EXPECT_FALSE(list.HandleTelegram(test::Refusal(31, 4, 0)));
-  for (int i = 0; i < 10; ++i) list.HandleTelegram(test::Refusal(30, 4, 0));
+  EXPECT_FALSE(list.HandleTelegram(test::Refusal(kCmdGroupName, 5, 0)));
+  EXPECT_FALSE(list.HandleTelegram(test::Refusal(kCmdDriveMode, 4, 0)));
+  for (int i = 0; i < 10; ++i) list.HandleTelegram(test::Refusal(kCmdGroupName, 4, 0));
   EXPECT_EQ(list.At(0)->iNakCounter, 500);
   TTelegram t;
   for (int i = 0; i < 100 && !list.MakeTelegram(t); ++i) {
@@ -117,7 +115,7 @@ TEST_F(StringListTest, BackOffSkipsAndOtherTargetsAreNotTaken) {
   EXPECT_EQ(t.bTarget, 4);
   EXPECT_EQ(t.bCommand, 30);
   // an index of 65535 stays 65535 and never becomes -1
-  list.HandleTelegram(test::Refusal(30, 4, 0xFFFF, ttAck));
+  list.HandleTelegram(test::Refusal(kCmdGroupName, 4, 0xFFFF, ttAck));
   EXPECT_NE(list.Find(65535), nullptr);
   EXPECT_EQ(list.Find(-1), nullptr);
 }

@@ -14,10 +14,10 @@ class ParamTest : public ::testing::Test {
   // A parameter with a complete descriptor (checksum 0x55) and a display window.
   TParameter& Complete(int index, int target, FakeDisplay* win = nullptr) {
     TParameter& p = m.ParameterList.GetParameter(index, target);
-    m.ParameterList.HandleTelegram(DescriptorAnswer(12, target, index, 0x55, 1, 0, "SPEED"));
-    m.ParameterList.HandleTelegram(DescriptorAnswer(13, target, index, 0x55, 1, 0, "NUMERIC"));
-    m.ParameterList.HandleTelegram(DescriptorAnswer(14, target, index, 0x55, 1, 0, "Speed"));
-    m.ParameterList.HandleTelegram(DescriptorAnswer(15, target, index, 0x55, 1, 0, "5|2"));
+    m.ParameterList.HandleTelegram(DescriptorAnswer(kCmdGetFirmwareName, target, index, 0x55, 1, 0, "SPEED"));
+    m.ParameterList.HandleTelegram(DescriptorAnswer(kCmdGetControl, target, index, 0x55, 1, 0, "NUMERIC"));
+    m.ParameterList.HandleTelegram(DescriptorAnswer(kCmdGetCaption, target, index, 0x55, 1, 0, "Speed"));
+    m.ParameterList.HandleTelegram(DescriptorAnswer(kCmdGetProperties, target, index, 0x55, 1, 0, "5|2"));
     if (win) p.AddDisplay(win);
     return p;
   }
@@ -75,7 +75,7 @@ TEST_F(ParamTest, DescriptorIsReadFieldByFieldThenValuesOnlyWhileDisplayed) {
       static const char* texts[] = {"FW_NAME", "numeric", "Caption", "1|2"};
       if (t.bCommand >= 12)
         m.ParameterList.HandleTelegram(DescriptorAnswer(t.bCommand, 2, 7, 0x99, 3, -2, texts[t.bCommand - 12]));
-      if (t.bCommand == 10) m.ParameterList.HandleTelegram(ValueAnswer(10, 2, 7, 0x99, 5));
+      if (t.bCommand == kCmdGetValue) m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 2, 7, 0x99, 5));
       return static_cast<int>(t.bCommand);
     }
     return -1;
@@ -102,7 +102,7 @@ TEST_F(ParamTest, UserClassFollowsLetterCaseAndKindIsUpperCased) {
   int index = 0;
   for (const auto& c : cases) {
     TParameter& p = m.ParameterList.GetParameter(index, 0);
-    m.ParameterList.HandleTelegram(DescriptorAnswer(13, 0, index, 1, 0, 0, c.text));
+    m.ParameterList.HandleTelegram(DescriptorAnswer(kCmdGetControl, 0, index, 1, 0, 0, c.text));
     if (std::string(c.text).size() < 3) {
       EXPECT_EQ(p.ParamState() & ControlOK, 0) << c.text;
       EXPECT_EQ(p.P.iGroupNr, -1) << "a short text changes nothing, not even the group";
@@ -117,14 +117,14 @@ TEST_F(ParamTest, UserClassFollowsLetterCaseAndKindIsUpperCased) {
 TEST_F(ParamTest, FourthChecksumMismatchInARowRereadsDescriptor) {
   FakeDisplay win;
   TParameter& p = Complete(1, 0, &win);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 1, 0x55, 3));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 1, 0x55, 3));
   ASSERT_EQ(p.ParamState(), ParamStateAllOK);
-  for (int i = 0; i < 3; ++i) m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 1, 0x56, 9));
+  for (int i = 0; i < 3; ++i) m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 1, 0x56, 9));
   EXPECT_EQ(p.ParamState(), ParamStateAllOK);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 1, 0x55, 4));  // a match resets the count
-  for (int i = 0; i < 3; ++i) m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 1, 0x56, 9));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 1, 0x55, 4));  // a match resets the count
+  for (int i = 0; i < 3; ++i) m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 1, 0x56, 9));
   EXPECT_EQ(p.ParamState(), ParamStateAllOK);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 1, 0x56, 9));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 1, 0x56, 9));
   EXPECT_EQ(p.ParamState(), 0);
   EXPECT_EQ(win.values, (std::vector<int64_t>{3, 4}));
 }
@@ -134,12 +134,12 @@ TEST_F(ParamTest, WideAndSignExtendedValuesReachWindowsAndBrokenWindowsAreSkippe
   broken.throwOnValue = true;
   TParameter& p = Complete(2, 0, &broken);
   p.AddDisplay(&win);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 2, 0x55, 0x123456789ALL, 12));
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 2, 0x55, 0x00000000FFFFFFFELL, 8));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 2, 0x55, 0x123456789ALL, 12));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 2, 0x55, 0x00000000FFFFFFFELL, 8));
   EXPECT_EQ(win.values, (std::vector<int64_t>{0x123456789ALL, -2}));
   EXPECT_EQ(p.iValue, -2);
   // a value answer too short to carry a value shows nothing
-  TTelegram shortAnswer = ValueAnswer(10, 0, 2, 0x55, 77, 6);
+  TTelegram shortAnswer = ValueAnswer(kCmdGetValue, 0, 2, 0x55, 77, 6);
   m.ParameterList.HandleTelegram(shortAnswer);
   EXPECT_EQ(win.values.size(), 2u);
 }
@@ -149,7 +149,7 @@ TEST_F(ParamTest, WriteTogglesValueCommandSoStaleReadsAreNotShown) {
   m.ExchVars.SetLink(&link);
   FakeDisplay win;
   TParameter& p = Complete(3, 1, &win);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 1, 3, 0x55, 1));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 1, 3, 0x55, 1));
   win.local = p.Descriptor();
   win.rawToSend = -5;
   m.ExchVars.SendeNeuenWert(&win);
@@ -162,9 +162,9 @@ TEST_F(ParamTest, WriteTogglesValueCommandSoStaleReadsAreNotShown) {
   EXPECT_EQ(sent->baData[11], 0xFF);  // -5 as 64 bits
   EXPECT_TRUE(p.fUseGetParamValue2);
   win.values.clear();
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 1, 3, 0x55, 1));   // read sent before the write
-  m.ParameterList.HandleTelegram(ValueAnswer(20, 1, 3, 0x55, -5));  // echo of the write
-  m.ParameterList.HandleTelegram(ValueAnswer(11, 1, 3, 0x55, -5));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 1, 3, 0x55, 1));   // read sent before the write
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdSetValue, 1, 3, 0x55, -5));  // echo of the write
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue2, 1, 3, 0x55, -5));
   EXPECT_EQ(win.values, (std::vector<int64_t>{-5, -5}));
 }
 
@@ -173,7 +173,7 @@ TEST_F(ParamTest, StaleWindowChecksumRequestsVerificationAndSendsNothing) {
   m.ExchVars.SetLink(&link);
   FakeDisplay win;
   TParameter& p = Complete(4, 0, &win);
-  m.ParameterList.HandleTelegram(ValueAnswer(10, 0, 4, 0x55, 1));
+  m.ParameterList.HandleTelegram(ValueAnswer(kCmdGetValue, 0, 4, 0x55, 1));
   win.local = p.Descriptor();
   win.local.wChecksum = 0x54;
   m.ExchVars.SendeNeuenWert(&win);
@@ -184,7 +184,7 @@ TEST_F(ParamTest, StaleWindowChecksumRequestsVerificationAndSendsNothing) {
 TEST_F(ParamTest, BackOffOfTenRefusalsSkipsTwentyOneTimes) {
   for (auto& ti : m.TargetInfo) ti.fNotPresent = true;
   TParameter& p = m.ParameterList.GetParameter(0, 0);
-  for (int i = 0; i < 10; ++i) m.ParameterList.HandleTelegram(test::Refusal(10, 0, 0));
+  for (int i = 0; i < 10; ++i) m.ParameterList.HandleTelegram(test::Refusal(kCmdGetValue, 0, 0));
   EXPECT_EQ(p.iNakCounter, 500);
   int skipped = 0;
   TTelegram t;
@@ -192,7 +192,7 @@ TEST_F(ParamTest, BackOffOfTenRefusalsSkipsTwentyOneTimes) {
   // with one parameter a call looks at two positions: count the parameter's turns
   EXPECT_EQ(p.iNakCounter, 479);
   EXPECT_EQ(t.bCommand, 12);
-  m.ParameterList.HandleTelegram(test::Refusal(10, 0, 0, ttAck));
+  m.ParameterList.HandleTelegram(test::Refusal(kCmdGetValue, 0, 0, ttAck));
   EXPECT_EQ(p.iAckCounter, 200);
   EXPECT_GT(skipped, 0);
 }
@@ -213,7 +213,7 @@ TEST_F(ParamTest, FirmwareNameChangeDropsOtherWindowsAndChangedDescriptorUpdates
 }
 
 TEST_F(ParamTest, IndexIsReadUnsignedAndGroupNameLookupCreatesNothing) {
-  m.ParameterList.HandleTelegram(test::Refusal(10, 1, 0xFFFF, ttAck));
+  m.ParameterList.HandleTelegram(test::Refusal(kCmdGetValue, 1, 0xFFFF, ttAck));
   ASSERT_NE(m.ParameterList.Find(65535, 1), nullptr);
   EXPECT_EQ(m.ParameterList.Find(65535, 1)->Key(), 1 * 65536 + 65535);
   EXPECT_EQ(m.ParameterList.Find(-1 & 0xFFFF, 0), nullptr);

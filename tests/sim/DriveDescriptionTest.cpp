@@ -86,20 +86,6 @@ TEST(DriveDescription, ChecksumsFollowDescriptorAndGroupChanges) {
   EXPECT_EQ(t.globalChecksum(), 77u);
 }
 
-TEST(DriveDescription, StringChecksumRule) {
-  EXPECT_EQ(stringChecksum(0, ""), 4369);
-  EXPECT_EQ(stringChecksum(43690, ""), 4369);
-  EXPECT_EQ(stringChecksum(1, "AB"), (1 + 65 + 66) % 43690 + 4369);
-  EXPECT_EQ(stringChecksum(0, "\xE9"), 0xE9 + 4369) << "Latin-1 byte value counts";
-}
-
-TEST(DriveDescription, Latin1Conversion) {
-  EXPECT_EQ(utf8ToLatin1("Gr\xC3\xBC\xC3\x9F"), "Gr\xFC\xDF");
-  EXPECT_EQ(utf8ToLatin1("\xE2\x82\xAC"), "?") << "beyond Latin-1";
-  EXPECT_EQ(utf8ToLatin1("a\xC3"), "a?") << "truncated sequence";
-  EXPECT_EQ(latin1ToUtf8("Gr\xFC\xDF"), "Gr\xC3\xBC\xC3\x9F");
-}
-
 TEST(DriveDescription, JsonValuesAndDefaults) {
   DriveDescription d = driveFromJson(json::parse(R"({
     "targets": [ {"target": 2, "version": "0x0A1B2C0D", "paramVersion": 9,

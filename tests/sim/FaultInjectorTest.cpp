@@ -1,5 +1,6 @@
 #include "FaultInjector.h"
 #include "LineCodec.h"
+#include "link/Commands.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,7 @@ TTelegram answer(uint8_t ident) {
   TTelegram t;
   t.ttType = ttNormal;
   t.bIdent = ident;
-  t.bCommand = 10;
+  t.bCommand = kCmdGetValue;
   t.bLength = 8;
   for (int i = 0; i < 8; ++i) t.baData[i] = uint8_t(0x2F + i);  // includes 0x31
   return t;

@@ -1,5 +1,7 @@
 #include "ControlCommands.h"
 #include "VirtualDrive.h"
+#include "link/Commands.h"
+#include "link/TelegramData.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +9,8 @@ using namespace zeb7;
 using namespace zeb7::sim;
 
 namespace {
+
+constexpr uint8_t kUnknownCommand = 99;  // no firmware knows it
 
 TTelegram request(uint8_t cmd, uint8_t target, std::initializer_list<uint8_t> data, uint8_t ident = 42) {
   TTelegram t;
@@ -25,19 +29,18 @@ TTelegram read(VirtualDrive& d, uint8_t cmd, uint8_t target, int index, int mode
 }
 
 TTelegram write(VirtualDrive& d, uint8_t target, int index, uint16_t checksum, int64_t value) {
-  TTelegram t = request(20, target, {});
-  put16(t, 0, uint32_t(index));
-  put16(t, 2, checksum);
-  put32(t, 4, uint32_t(uint64_t(value)));
-  put32(t, 8, uint32_t(uint64_t(value) >> 32));
+  TTelegram t = request(kCmdSetValue, target, {});
+  tdata::SetWord(t, 0, uint32_t(index));
+  tdata::SetWord(t, 2, checksum);
+  tdata::SetInt64(t, 4, value);
   t.bLength = 12;
   return d.answer(t);
 }
 
 TTelegram command(VirtualDrive& d, uint16_t code, uint16_t seq, uint8_t target = 0) {
-  TTelegram t = request(21, target, {});
-  put16(t, 0, code);
-  put16(t, 2, seq);
+  TTelegram t = request(kCmdDriveCommand, target, {});
+  tdata::SetWord(t, 0, code);
+  tdata::SetWord(t, 2, seq);
   t.bLength = 4;
   return d.answer(t);
 }
@@ -83,64 +86,64 @@ DriveDescription smallDrive() {
 
 TEST(Handlers, VersionAnswerLayout) {
   VirtualDrive d(smallDrive());
-  TTelegram a = d.answer(request(3, 0, {}, 200));
+  TTelegram a = d.answer(request(kCmdVersion, 0, {}, 200));
   EXPECT_EQ(a.ttType, ttNormal);
   EXPECT_EQ(a.bIdent, 200);
-  EXPECT_EQ(a.bCommand, 3);
+  EXPECT_EQ(a.bCommand, kCmdVersion);
   ASSERT_EQ(a.bLength, 24);
-  EXPECT_EQ(get32(a, 0), 0x01234567u);
-  EXPECT_EQ(get32(a, 4), d.description().targets[0].globalChecksum());
-  EXPECT_EQ(get16(a, 8), 2);   // drive modes
-  EXPECT_EQ(get16(a, 10), 2);  // groups
-  EXPECT_EQ(get16(a, 12), 3);  // type plate lines
-  EXPECT_EQ(get16(a, 14), 0x1111);
-  EXPECT_EQ(get16(a, 18), 7);  // parameter version
-  EXPECT_EQ(get16(a, 22), 2);  // parameters
+  EXPECT_EQ(tdata::DWord(a, 0), 0x01234567u);
+  EXPECT_EQ(tdata::DWord(a, 4), d.description().targets[0].globalChecksum());
+  EXPECT_EQ(tdata::Word(a, 8), 2);   // drive modes
+  EXPECT_EQ(tdata::Word(a, 10), 2);  // groups
+  EXPECT_EQ(tdata::Word(a, 12), 3);  // type plate lines
+  EXPECT_EQ(tdata::Word(a, 14), 0x1111);
+  EXPECT_EQ(tdata::Word(a, 18), 7);  // parameter version
+  EXPECT_EQ(tdata::Word(a, 22), 2);  // parameters
 }
 
 TEST(Handlers, RefusalsForAbsentTargetsUnknownCommandsAndIndices) {
   VirtualDrive d(smallDrive());
-  EXPECT_EQ(d.answer(request(3, 2, {})).ttType, ttNak);
-  EXPECT_EQ(d.answer(request(3, 3, {})).ttType, ttNone) << "a silent absent target";
-  EXPECT_EQ(d.answer(request(3, 10, {})).ttType, ttNak);
-  EXPECT_EQ(d.answer(request(99, 0, {})).ttType, ttNak);
-  EXPECT_EQ(read(d, 10, 0, 2).ttType, ttNak);
-  EXPECT_EQ(read(d, 12, 0, 65535).ttType, ttNak);
-  EXPECT_EQ(d.answer(request(10, 0, {0})).ttType, ttNak) << "no index in the request";
-  TTelegram a = d.answer(request(3, 1, {}));
+  EXPECT_EQ(d.answer(request(kCmdVersion, 2, {})).ttType, ttNak);
+  EXPECT_EQ(d.answer(request(kCmdVersion, 3, {})).ttType, ttNone) << "a silent absent target";
+  EXPECT_EQ(d.answer(request(kCmdVersion, 10, {})).ttType, ttNak);
+  EXPECT_EQ(d.answer(request(kUnknownCommand, 0, {})).ttType, ttNak);
+  EXPECT_EQ(read(d, kCmdGetValue, 0, 2).ttType, ttNak);
+  EXPECT_EQ(read(d, kCmdGetFirmwareName, 0, 65535).ttType, ttNak);
+  EXPECT_EQ(d.answer(request(kCmdGetValue, 0, {0})).ttType, ttNak) << "no index in the request";
+  TTelegram a = d.answer(request(kCmdVersion, 1, {}));
   EXPECT_EQ(a.ttType, ttNormal);
-  EXPECT_EQ(get16(a, 22), 0) << "present without parameters";
+  EXPECT_EQ(tdata::Word(a, 22), 0) << "present without parameters";
 }
 
 TEST(Handlers, ValueReadsNarrowAndWide) {
   VirtualDrive d(smallDrive());
   const uint16_t ck = d.description().targets[0].parameters[0].checksum(0);
-  for (uint8_t cmd : {10, 11}) {
+  for (uint8_t cmd : {kCmdGetValue, kCmdGetValue2}) {
     TTelegram a = read(d, cmd, 0, 0);
     EXPECT_EQ(a.bCommand, cmd);
     ASSERT_EQ(a.bLength, 8);
-    EXPECT_EQ(get16(a, 0), 0);
-    EXPECT_EQ(get16(a, 2), ck);
-    EXPECT_EQ(int32_t(get32(a, 4)), -2);
+    EXPECT_EQ(tdata::Word(a, 0), 0);
+    EXPECT_EQ(tdata::Word(a, 2), ck);
+    EXPECT_EQ(int32_t(tdata::DWord(a, 4)), -2);
   }
-  TTelegram w = read(d, 10, 0, 1);
+  TTelegram w = read(d, kCmdGetValue, 0, 1);
   ASSERT_EQ(w.bLength, 12);
-  EXPECT_EQ(get32(w, 4), 0x05060708u);
-  EXPECT_EQ(get32(w, 8), 0x01020304u);
+  EXPECT_EQ(tdata::DWord(w, 4), 0x05060708u);
+  EXPECT_EQ(tdata::DWord(w, 8), 0x01020304u);
 }
 
 TEST(Handlers, DescriptorAnswers) {
   VirtualDrive d(smallDrive());
   const uint16_t ck = d.description().targets[0].parameters[0].checksum(0);
   const std::pair<uint8_t, std::string> expected[] = {
-      {12, "GAIN"}, {13, "Numeric"}, {14, "Gain"}, {15, "-4|2|0.01|A"}};
+      {kCmdGetFirmwareName, "GAIN"}, {kCmdGetControl, "Numeric"}, {kCmdGetCaption, "Gain"}, {kCmdGetProperties, "-4|2|0.01|A"}};
   for (const auto& [cmd, text] : expected) {
     TTelegram a = read(d, cmd, 0, 0);
-    EXPECT_EQ(get16(a, 0), 0);
-    EXPECT_EQ(get16(a, 2), ck);
+    EXPECT_EQ(tdata::Word(a, 0), 0);
+    EXPECT_EQ(tdata::Word(a, 2), ck);
     EXPECT_EQ(a.baData[4], 1);
     EXPECT_EQ(int8_t(a.baData[5]), -3);
-    EXPECT_EQ(getText(a, 6), text);
+    EXPECT_EQ(tdata::Text(a, 6), text);
     EXPECT_EQ(a.bLength, 6 + text.size() + 1) << "text and its terminating zero";
   }
 }
@@ -151,53 +154,53 @@ TEST(Handlers, ValueWriteAnswersValueInForceAndRefusesStaleChecksum) {
   const uint16_t ck = p[0].checksum(0);
   TTelegram a = write(d, 0, 0, ck, 55);
   EXPECT_EQ(a.ttType, ttNormal);
-  EXPECT_EQ(a.bCommand, 20);
-  EXPECT_EQ(int32_t(get32(a, 4)), 55);
+  EXPECT_EQ(a.bCommand, kCmdSetValue);
+  EXPECT_EQ(int32_t(tdata::DWord(a, 4)), 55);
   EXPECT_EQ(p[0].value, 55);
   a = write(d, 0, 0, ck, 1000);
-  EXPECT_EQ(int32_t(get32(a, 4)), 100) << "clamped to the maximum";
+  EXPECT_EQ(int32_t(tdata::DWord(a, 4)), 100) << "clamped to the maximum";
   EXPECT_EQ(write(d, 0, 0, uint16_t(ck + 1), 3).ttType, ttNak);
   EXPECT_EQ(p[0].value, 100) << "a refused write changes nothing";
   a = write(d, 0, 1, p[1].checksum(1), -0x123456789LL);
   ASSERT_EQ(a.bLength, 12);
   EXPECT_EQ(p[1].value, -0x123456789LL);
-  EXPECT_EQ(int64_t(uint64_t(get32(a, 4)) | uint64_t(get32(a, 8)) << 32), -0x123456789LL);
+  EXPECT_EQ(tdata::Int64(a, 4), -0x123456789LL);
 }
 
 TEST(Handlers, StringReadsModesAndMissingTables) {
   VirtualDrive d(smallDrive());
-  TTelegram a = read(d, 30, 0, 1, 0);
-  EXPECT_EQ(getText(a, 4), "Sub");
-  EXPECT_EQ(get16(a, 2), stringChecksum(1, "Sub"));
+  TTelegram a = read(d, kCmdGroupName, 0, 1, 0);
+  EXPECT_EQ(tdata::Text(a, 4), "Sub");
+  EXPECT_EQ(tdata::Word(a, 2), tdata::StringChecksum(1, "Sub"));
   EXPECT_EQ(a.bLength, 4 + 3 + 1);
-  a = read(d, 30, 0, 1, 1);
+  a = read(d, kCmdGroupName, 0, 1, 1);
   EXPECT_EQ(a.bLength, 4) << "mode 1: checksum only";
-  EXPECT_EQ(get16(a, 2), stringChecksum(1, "Sub"));
-  EXPECT_EQ(getText(read(d, 38, 0, 1), 4), "Below");
-  EXPECT_EQ(getText(read(d, 39, 0, 1), 4), "Top");
-  EXPECT_EQ(read(d, 39, 0, 0).bLength, 5) << "a top-level group has an empty parent";
-  EXPECT_EQ(getText(read(d, 31, 0, 1), 4), "Speed");
-  EXPECT_EQ(getText(read(d, 32, 0, 2), 4), "Line three");
-  EXPECT_EQ(read(d, 32, 0, 3).ttType, ttNak);
-  EXPECT_EQ(read(d, 38, 1, 0).ttType, ttNak) << "no description table on target 1";
-  EXPECT_EQ(read(d, 39, 1, 0).ttType, ttNormal);
+  EXPECT_EQ(tdata::Word(a, 2), tdata::StringChecksum(1, "Sub"));
+  EXPECT_EQ(tdata::Text(read(d, kCmdGroupDescription, 0, 1), 4), "Below");
+  EXPECT_EQ(tdata::Text(read(d, kCmdGroupParent, 0, 1), 4), "Top");
+  EXPECT_EQ(read(d, kCmdGroupParent, 0, 0).bLength, 5) << "a top-level group has an empty parent";
+  EXPECT_EQ(tdata::Text(read(d, kCmdDriveMode, 0, 1), 4), "Speed");
+  EXPECT_EQ(tdata::Text(read(d, kCmdTypePlate, 0, 2), 4), "Line three");
+  EXPECT_EQ(read(d, kCmdTypePlate, 0, 3).ttType, ttNak);
+  EXPECT_EQ(read(d, kCmdGroupDescription, 1, 0).ttType, ttNak) << "no description table on target 1";
+  EXPECT_EQ(read(d, kCmdGroupParent, 1, 0).ttType, ttNormal);
 }
 
 TEST(Handlers, TypePlateWriteNeedsTheReplacedLinesChecksum) {
   VirtualDrive d(smallDrive());
   auto& lines = d.description().targets[0].typePlate;
   auto send = [&](int index, uint16_t ck, const std::string& text) {
-    TTelegram t = request(33, 0, {});
-    put16(t, 0, uint32_t(index));
-    put16(t, 2, ck);
-    t.bLength = uint8_t(4 + putText(t, 4, text, 100));
+    TTelegram t = request(kCmdWriteTypePlate, 0, {});
+    tdata::SetWord(t, 0, uint32_t(index));
+    tdata::SetWord(t, 2, ck);
+    t.bLength = uint8_t(4 + tdata::SetText(t, 4, text));
     return d.answer(t).ttType;
   };
-  EXPECT_EQ(send(1, uint16_t(stringChecksum(1, "Line two") + 1), "New"), ttNak);
+  EXPECT_EQ(send(1, uint16_t(tdata::StringChecksum(1, "Line two") + 1), "New"), ttNak);
   EXPECT_EQ(lines[1], "Line two");
-  EXPECT_EQ(send(1, stringChecksum(1, "Line two"), "New"), ttAck);
+  EXPECT_EQ(send(1, tdata::StringChecksum(1, "Line two"), "New"), ttAck);
   EXPECT_EQ(lines[1], "New");
-  EXPECT_EQ(send(1, stringChecksum(1, "Line two"), "New"), ttAck) << "a repeated write is harmless";
+  EXPECT_EQ(send(1, tdata::StringChecksum(1, "Line two"), "New"), ttAck) << "a repeated write is harmless";
   EXPECT_EQ(send(7, 0, "x"), ttNak);
 }
 
@@ -209,52 +212,52 @@ TEST(Handlers, StatusAndStatusMessages) {
   s.bDriveMode = 2;
   for (int i = 0; i < 12; ++i) pushStatusMessage(s, "msg " + std::to_string(i + 1));
   EXPECT_EQ(s.messages.size(), 8u) << "the drive keeps eight";
-  TTelegram a = d.answer(request(4, 0, {}));
+  TTelegram a = d.answer(request(kCmdStatus, 0, {}));
   ASSERT_EQ(a.bLength, 14);
-  EXPECT_EQ(get16(a, 2), 12);
+  EXPECT_EQ(tdata::Word(a, 2), 12);
   EXPECT_EQ(a.baData[4], 2);
   EXPECT_EQ(a.baData[11], 3);
-  EXPECT_EQ(get16(a, 12), 0x8009);
-  a = d.answer(request(5, 0, {uint8_t(11 % 8)}));
-  EXPECT_EQ(get16(a, 0), 11);
-  EXPECT_EQ(getText(a, 2), "msg 11");
-  a = d.answer(request(5, 0, {uint8_t(5 % 8)}));
-  EXPECT_EQ(get16(a, 0), 5);
+  EXPECT_EQ(tdata::Word(a, 12), 0x8009);
+  a = d.answer(request(kCmdStatusMessage, 0, {uint8_t(11 % 8)}));
+  EXPECT_EQ(tdata::Word(a, 0), 11);
+  EXPECT_EQ(tdata::Text(a, 2), "msg 11");
+  a = d.answer(request(kCmdStatusMessage, 0, {uint8_t(5 % 8)}));
+  EXPECT_EQ(tdata::Word(a, 0), 5);
   pushStatusMessage(s, std::string(80, 'x'));
-  a = d.answer(request(5, 0, {13 % 8}));
-  EXPECT_EQ(getText(a, 2).size(), 47u) << "texts are cut to 47 characters";
+  a = d.answer(request(kCmdStatusMessage, 0, {13 % 8}));
+  EXPECT_EQ(tdata::Text(a, 2).size(), 47u) << "texts are cut to 47 characters";
 }
 
 TEST(Handlers, DriveCommandsChangeTheStatusOnce) {
   VirtualDrive d(smallDrive());
   SimStatus& s = d.description().status;
-  EXPECT_EQ(command(d, 3, 2).ttType, ttAck);
+  EXPECT_EQ(command(d, kDriveCmdEnable, 2).ttType, ttAck);
   EXPECT_EQ(s.bStatus2 & 3, 3) << "enabled by this program";
-  command(d, 1, 3);
+  command(d, kDriveCmdControlByATA, 3);
   EXPECT_EQ(s.bStatus2 & 3, 1) << "enabled through the external interface";
   raiseDriveError(s, "Overcurrent", "");
   EXPECT_EQ(s.bStatus2 & 5, 4);
   EXPECT_EQ(s.wControllerStatus & 0x0301, 0x0101);
-  command(d, 3, 4);
+  command(d, kDriveCmdEnable, 4);
   EXPECT_EQ(s.bStatus2 & 1, 0) << "no enable while the drive error stands";
-  EXPECT_EQ(getText(d.answer(request(6, 0, {})), 0), "Overcurrent");
-  command(d, 2, 5);
+  EXPECT_EQ(tdata::Text(d.answer(request(kCmdControllerError, 0, {})), 0), "Overcurrent");
+  command(d, kDriveCmdDisable, 5);
   EXPECT_EQ(s.bStatus2, 0) << "disable resets the drive error";
   EXPECT_EQ(s.wControllerStatus & 0x0301, 0);
 
   s.wValidSets = 0;
-  command(d, 5 * 256 + 8, 6);
+  command(d, SelectParamSetCommand(5), 6);
   EXPECT_EQ(s.bActiveSet, 5);
   const size_t before = s.messages.size();
-  command(d, 4, 7);
+  command(d, kDriveCmdWriteFlash, 7);
   EXPECT_EQ(s.wValidSets, 1 << 5);
-  EXPECT_EQ(command(d, 4, 7).ttType, ttAck) << "a repeat is acknowledged";
+  EXPECT_EQ(command(d, kDriveCmdWriteFlash, 7).ttType, ttAck) << "a repeat is acknowledged";
   EXPECT_EQ(s.messages.size(), before + 1) << "but not acted on twice";
-  command(d, 12, 8);
+  command(d, kDriveCmdDeleteParamSet, 8);
   EXPECT_EQ(s.wValidSets, 0);
-  command(d, 42 * 256 + 10, 9, 1);
+  command(d, ParamVersionCommand(42), 9, 1);
   EXPECT_EQ(d.description().targets[1].paramVersion, 42);
-  EXPECT_EQ(command(d, 99, 10).ttType, ttNak);
+  EXPECT_EQ(command(d, kUnknownCommand, 10).ttType, ttNak);
 }
 
 TEST(Handlers, ControlCommands) {
@@ -267,22 +270,22 @@ TEST(Handlers, ControlCommands) {
   EXPECT_EQ(t.parameters[0].sCaption, "Verst\xE4rkung");
   EXPECT_NE(t.globalChecksum(), g);
   EXPECT_EQ(applyControl(d, R"({"op":"set-checksum","target":0,"checksum":5})"), "");
-  EXPECT_EQ(get32(d.answer(request(3, 0, {})), 4), 5u);
+  EXPECT_EQ(tdata::DWord(d.answer(request(kCmdVersion, 0, {})), 4), 5u);
   EXPECT_EQ(applyControl(d, R"({"op":"target","target":1,"present":false})"), "");
-  EXPECT_EQ(d.answer(request(3, 1, {})).ttType, ttNak);
+  EXPECT_EQ(d.answer(request(kCmdVersion, 1, {})).ttType, ttNak);
   EXPECT_EQ(applyControl(d, R"({"op":"message","text":"hello"})"), "");
   EXPECT_EQ(d.description().status.messages.back().text, "hello");
   EXPECT_EQ(applyControl(d, R"({"op":"set-descriptor","index":1,"control":"led","group":0,"type":-2})"), "");
-  EXPECT_EQ(getText(read(d, 13, 0, 1), 6), "led");
-  EXPECT_EQ(int8_t(read(d, 13, 0, 1).baData[5]), -2);
+  EXPECT_EQ(tdata::Text(read(d, kCmdGetControl, 0, 1), 6), "led");
+  EXPECT_EQ(int8_t(read(d, kCmdGetControl, 0, 1).baData[5]), -2);
   EXPECT_EQ(applyControl(d, R"({"op":"parameter-count","target":0,"count":5})"), "");
-  EXPECT_EQ(get16(d.answer(request(3, 0, {})), 22), 5);
-  EXPECT_EQ(getText(read(d, 12, 0, 4), 6), "ADDED4");
+  EXPECT_EQ(tdata::Word(d.answer(request(kCmdVersion, 0, {})), 22), 5);
+  EXPECT_EQ(tdata::Text(read(d, kCmdGetFirmwareName, 0, 4), 6), "ADDED4");
   EXPECT_EQ(applyControl(d, R"({"op":"parameter-count","target":0,"count":1})"), "");
-  EXPECT_EQ(read(d, 10, 0, 1).ttType, ttNak) << "dropped parameters are refused";
+  EXPECT_EQ(read(d, kCmdGetValue, 0, 1).ttType, ttNak) << "dropped parameters are refused";
   EXPECT_NE(applyControl(d, R"({"op":"parameter-count","target":0,"count":-1})"), "");
   EXPECT_NE(applyControl(d, R"({"op":"set-descriptor","index":0,"caption":"Half","group":300})"), "");
-  EXPECT_EQ(getText(read(d, 14, 0, 0), 6), "Verst\xE4rkung") << "a refused change changes nothing";
+  EXPECT_EQ(tdata::Text(read(d, kCmdGetCaption, 0, 0), 6), "Verst\xE4rkung") << "a refused change changes nothing";
   EXPECT_NE(applyControl(d, R"({"op":"set-value","index":7,"value":1})"), "");
   EXPECT_NE(applyControl(d, R"({"op":"fly"})"), "");
   EXPECT_NE(applyControl(d, "not json"), "");

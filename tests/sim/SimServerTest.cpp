@@ -2,6 +2,8 @@
 #include "SimServer.h"
 #include "TempDir.h"
 #include "WaitFor.h"
+#include "link/Commands.h"
+#include "link/TelegramData.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -90,16 +92,16 @@ TEST(SimServer, AnswersEachFrameWithItsIdentAndSurvivesReopening) {
     std::this_thread::sleep_for(30ms);  // closed for a while, as the PC's reopen does
     Pc pc(server.devicePath());
     ASSERT_TRUE(pc.ok());
-    pc.send(uint8_t(10 + session), 3, 0);
-    pc.send(0x31, 10, 1, {2, 0, 0});
-    pc.send(uint8_t(20 + session), 12, 0, {0, 0, 0});
+    pc.send(uint8_t(10 + session), kCmdVersion, 0);
+    pc.send(0x31, kCmdGetValue, 1, {2, 0, 0});
+    pc.send(uint8_t(20 + session), kCmdGetFirmwareName, 0, {0, 0, 0});
     auto got = pc.receive(3);
     ASSERT_EQ(got.size(), 3u) << "session " << session;
     EXPECT_EQ(got[0].bIdent, 10 + session);
     EXPECT_EQ(got[0].bLength, 24);
     EXPECT_EQ(got[1].bIdent, 0x31) << "an ident needing stuffing";
     EXPECT_EQ(got[1].bTarget, 1);
-    EXPECT_EQ(got[2].bCommand, 12);
+    EXPECT_EQ(got[2].bCommand, kCmdGetFirmwareName);
     EXPECT_TRUE(pc.receive(1, 100ms).empty()) << "the drive never sends on its own";
   }
   std::this_thread::sleep_for(30ms);
@@ -128,13 +130,13 @@ TEST(SimServer, LinkLogAndControlFifo) {
     Pc pc(link);
     ASSERT_TRUE(pc.ok());
     std::vector<TTelegram> got;
-    for (int i = 0; i < 50 && (got.empty() || int32_t(get32(got[0], 4)) != 77); ++i) {
-      pc.send(1, 10, 0, {0, 0, 0});
+    for (int i = 0; i < 50 && (got.empty() || int32_t(tdata::DWord(got[0], 4)) != 77); ++i) {
+      pc.send(1, kCmdGetValue, 0, {0, 0, 0});
       got = pc.receive(1);
       std::this_thread::sleep_for(10ms);
     }
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(int32_t(get32(got[0], 4)), 77);
+    EXPECT_EQ(int32_t(tdata::DWord(got[0], 4)), 77);
     EXPECT_NE(server.control(R"({"op":"nonsense"})"), "");
     server.stop();
   }
@@ -150,7 +152,7 @@ TEST(SimServer, LinkLogAndControlFifo) {
     answers += dir == "answer";
     controls += dir == "control";
     if (dir == "answer") {
-      EXPECT_EQ(j.at("command"), 10);
+      EXPECT_EQ(j.at("command"), kCmdGetValue);
       EXPECT_EQ(j.at("length"), 8);
       EXPECT_EQ(j.at("data").get<std::string>().size(), 16u);
     }
@@ -171,7 +173,7 @@ TEST(SimServer, FaultsAreInjectedAndCounted) {
   server.start();
   Pc pc(server.devicePath());
   ASSERT_TRUE(pc.ok());
-  for (int i = 0; i < 200; ++i) pc.send(uint8_t(i), 3, 0);
+  for (int i = 0; i < 200; ++i) pc.send(uint8_t(i), kCmdVersion, 0);
   std::vector<TTelegram> got = pc.receive(200, 1500ms);
   std::set<int> idents;
   int naks = 0;
@@ -200,7 +202,7 @@ TEST(SimServer, DelayedAnswersComeLate) {
   Pc pc(server.devicePath());
   ASSERT_TRUE(pc.ok());
   auto t0 = std::chrono::steady_clock::now();
-  pc.send(1, 3, 0);
+  pc.send(1, kCmdVersion, 0);
   EXPECT_TRUE(pc.receive(1, 150ms).empty());
   auto got = pc.receive(1, 1000ms);
   ASSERT_EQ(got.size(), 1u);
@@ -216,7 +218,7 @@ TEST(SimServer, PacingHoldsTheWireSpeed) {
   ASSERT_TRUE(pc.ok());
   // 40 version answers of 31 bytes each: 1240 bytes, 107.6 ms on the wire.
   auto t0 = std::chrono::steady_clock::now();
-  for (int i = 0; i < 40; ++i) pc.send(uint8_t(i + 1), 3, 1);
+  for (int i = 0; i < 40; ++i) pc.send(uint8_t(i + 1), kCmdVersion, 1);
   auto got = pc.receive(40, 3000ms);
   auto elapsed = std::chrono::steady_clock::now() - t0;
   ASSERT_EQ(got.size(), 40u);
