@@ -1,6 +1,7 @@
 #include "displays/DisplayMath.h"
 
 #include <bit>
+#include <climits>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -132,7 +133,9 @@ uint64_t AbsClamped(int64_t v) {
 
 int32_t NearestRaster(int32_t v, bool roundUp) {
   int64_t w = static_cast<int64_t>(v) + (roundUp ? 7 : 0);
-  return static_cast<int32_t>((w / kRaster) * kRaster);
+  int64_t r = (w / kRaster) * kRaster;
+  if (r > INT32_MAX) r -= kRaster;  // the last raster point that fits
+  return static_cast<int32_t>(r);
 }
 
 int64_t Pow10i(int n) {
