@@ -1,4 +1,5 @@
 #include "Verb.h"
+#include "Zeb7Version.h"
 
 #include <cstdio>
 #include <iostream>
@@ -13,6 +14,7 @@ std::vector<Verb>& verbRegistry() {
 int main(int argc, char** argv) {
   using namespace zeb7ctl;
   CLI::App app{"zeb7ctl - service tool for the drive family"};
+  app.set_version_flag("--version", std::string("zeb7ctl ") + zeb7::versionString());
   app.require_subcommand(1);
   GlobalOptions opts;
   auto* portOpt = app.add_option("--port", opts.port, "serial device of the drive");

@@ -5,12 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "gui/workspace/About.h"
 #include "gui/workspace/CommandLine.h"
 #include "gui/workspace/Main.h"
 #include "gui/workspace/Startup.h"
+#include "Zeb7Version.h"
 
 int main(int argc, char** argv) {
+  // Answered before Qt looks for a display, so it works on a bare console.
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--version") {
+      std::printf("zeb7 %s\n", zeb7::versionString());
+      return 0;
+    }
   QApplication app(argc, argv);
+  QApplication::setWindowIcon(zeb7::gui::ProgramIcon());
+  QApplication::setDesktopFileName("zeb7");
   zeb7::gui::InitProgram();
 
   std::vector<std::string> args;

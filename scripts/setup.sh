@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs (when run as root and something is missing).
 set -euo pipefail
 PKGS=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev
-      libcli11-dev nlohmann-json3-dev qt6-base-dev xvfb xauth clang binutils)
+      libcli11-dev nlohmann-json3-dev qt6-base-dev xvfb xauth clang binutils
+      dpkg-dev desktop-file-utils)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

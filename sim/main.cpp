@@ -2,6 +2,7 @@
 // is the device to open; everything else goes to standard error.
 #include "SimServer.h"
 #include "SimFlash.h"
+#include "Zeb7Version.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -18,6 +19,7 @@ void onSignal(int) { gStop = true; }
 int main(int argc, char** argv) {
   using namespace zeb7::sim;
   CLI::App app{"zeb7-sim - virtual drive on a pseudo-terminal"};
+  app.set_version_flag("--version", std::string("zeb7-sim ") + zeb7::versionString());
   std::string driveFile;
   SimOptions opt;
   bool dumpDrive = false;

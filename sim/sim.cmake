@@ -8,3 +8,5 @@ target_link_libraries(zeb7sim PUBLIC zeb7_platform)  # flash dumps
 
 add_executable(zeb7-sim ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(zeb7-sim PRIVATE zeb7sim CLI11::CLI11)
+install(TARGETS zeb7-sim)
+target_sources(zeb7-sim PRIVATE ${PROJECT_SOURCE_DIR}/core/Zeb7Version.cpp)

@@ -12,9 +12,12 @@ bool EndsWithJson(const std::string& s) {
 }  // namespace
 
 const char* CommandLineUsage() {
-  return "usage: zeb7 [PROJECT.kvt] [--port DEVICE | --simulate [DRIVE.json]]\n"
+  return "usage: zeb7 [PROJECT.kvt] [--port DEVICE | --simulate [DRIVE.json] [--fast]]\n"
          "  --port DEVICE        use DEVICE for the configured COM port number in this run\n"
-         "  --simulate [FILE]    start a virtual drive (described by FILE) and connect to it\n";
+         "  --simulate [FILE]    start a virtual drive (described by FILE) and connect to it;\n"
+         "                       it answers at the speed of a 115200-baud line\n"
+         "  --fast               the virtual drive answers at once (for tests)\n"
+         "  --version            print the version and exit\n";
 }
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -23,6 +26,10 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     const std::string& a = args[i];
     if (a == "-h" || a == "--help") {
       cl.help = true;
+    } else if (a == "--version") {
+      cl.version = true;
+    } else if (a == "--fast") {
+      cl.fast = true;
     } else if (a == "--port" || a.rfind("--port=", 0) == 0) {
       std::string dev;
       if (a == "--port") {
@@ -54,6 +61,7 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (cl.simulate && !cl.port.empty()) cl.error = "--port and --simulate exclude each other";
+  else if (cl.fast && !cl.simulate) cl.error = "--fast needs --simulate";
   return cl;
 }
 

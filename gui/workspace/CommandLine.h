@@ -1,5 +1,5 @@
 #pragma once
-// zeb7 [PROJECT.kvt] [--port DEVICE | --simulate [DRIVE.json]]
+// zeb7 [PROJECT.kvt] [--port DEVICE | --simulate [DRIVE.json] [--fast]] [--version]
 #include <string>
 #include <vector>
 
@@ -10,7 +10,9 @@ struct TCommandLine {
   std::string port;           // --port DEVICE: bound to the configured port number
   bool simulate = false;      // --simulate: a virtual drive on its own pseudo-terminal
   std::string simulateDrive;  // optional DRIVE.json after --simulate
+  bool fast = false;          // --fast: the virtual drive answers at once, not at wire speed
   bool help = false;
+  bool version = false;
   std::string error;          // non-empty: a usage error to print
 };
 
