@@ -1,6 +1,8 @@
 #pragma once
 // The telegram record, its wire encoding and incremental decoder, and the
-// serial port wrapper TComm32 that the communication worker drives.
+// serial port wrapper TComm32 that the communication worker drives. The port
+// interface, the port table and the clock underneath live in SerialPort.h,
+// PortTable.h and LinkClock.h (included here, so this header serves as before).
 //
 // Wire format: 0x31 <type> <body, 0x31 stuffed as 31 30> <checksum>, where the
 // type is 0x22 (data: ident, command, target, length, data), 0x26 (ack: ident)
@@ -14,6 +16,10 @@
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "link/LinkClock.h"
+#include "link/PortTable.h"
+#include "link/SerialPort.h"
 
 namespace zeb7 {
 
@@ -134,138 +140,6 @@ class TTelegramDecoder {
   TDecodeState dsDecodeState = dsHeaderDle;
   uint8_t bRecChecksum = 0;
 };
-
-// ---------------------------------------------------------------------------
-// Platform port
-
-// Line error flags reported with the queue counts.
-enum : uint32_t {
-  ceRxOver = 0x0001,    // receive buffer overflow
-  ceOverrun = 0x0002,   // hardware overrun
-  ceRxParity = 0x0004,  // parity error
-  ceFrame = 0x0008,     // framing error
-  ceBreak = 0x0010,     // break received
-};
-
-// The raw device underneath TComm32; tests substitute a fake.
-class TSerialPort {
- public:
-  virtual ~TSerialPort() = default;
-  // Opens `device` exclusively, raw 8N1 at `baud`, no flow control, reads
-  // returning at once; discards both queues. On failure fills `reason`.
-  virtual bool Open(const std::string& device, int32_t baud, std::string& reason) = 0;
-  virtual void Close() = 0;
-  virtual bool IsOpen() const = 0;
-  // Bytes waiting in the receive (or transmit) queue plus the line error
-  // flags seen since the last query. False when the query itself failed;
-  // `errors` then holds the system error number.
-  virtual bool Query(bool transmit, int32_t& count, uint32_t& errors) = 0;
-  // Reads what is there without waiting; negative on error.
-  virtual int32_t Read(uint8_t* buffer, int32_t maxLength) = 0;
-  // Query and Read in one: at most `maxLength` waiting bytes, with the line
-  // error flags. False when the device failed (`errors` = system error).
-  virtual bool ReadAvailable(uint8_t* buffer, int32_t maxLength, int32_t& count, uint32_t& errors) {
-    count = 0;
-    int32_t waiting = 0;
-    if (!Query(false, waiting, errors)) return false;
-    if (waiting > 0) count = std::max(0, Read(buffer, std::min(waiting, maxLength)));
-    return true;
-  }
-  // Writes synchronously; returns the bytes written, negative on error.
-  virtual int32_t Write(const uint8_t* buffer, int32_t length) = 0;
-  // Discards both queues.
-  virtual void Purge() = 0;
-  // Waits at most `maxMs` for received bytes (returns early when some arrive).
-  virtual void WaitReadable(uint32_t maxMs) = 0;
-};
-
-// termios-based port: exclusive (flock plus TIOCEXCL), DTR and RTS cleared,
-// line errors from TIOCGICOUNT where the driver counts them.
-class TPosixSerialPort : public TSerialPort {
- public:
-  ~TPosixSerialPort() override;
-  bool Open(const std::string& device, int32_t baud, std::string& reason) override;
-  void Close() override;
-  bool IsOpen() const override { return fd >= 0; }
-  bool Query(bool transmit, int32_t& count, uint32_t& errors) override;
-  int32_t Read(uint8_t* buffer, int32_t maxLength) override;
-  bool ReadAvailable(uint8_t* buffer, int32_t maxLength, int32_t& count, uint32_t& errors) override;
-  int32_t Write(const uint8_t* buffer, int32_t length) override;
-  void Purge() override;
-  void WaitReadable(uint32_t maxMs) override;
-
- private:
-  uint32_t LineErrors();
-
-  std::atomic<int> fd{-1};  // read unlocked by WaitReadable
-  bool fHasCounters = false;
-  std::array<int32_t, 5> aLastCounters{};  // rx overflow, overrun, parity, frame, break
-};
-
-// Explains an open() failure of a serial device for the user.
-std::string DescribeOpenError(int err, const std::string& device);
-
-// ---------------------------------------------------------------------------
-// Port numbers
-
-// Maps port numbers 1..20 to device paths: an explicit entry wins; numbers
-// without one are filled, in order, with the system's serial devices that are
-// not bound explicitly.
-class TPortTable {
- public:
-  static constexpr int32_t kMaxPort = 20;
-
-  explicit TPortTable(std::string sysClassTty = "/sys/class/tty", std::string devDir = "/dev");
-
-  // An empty path removes the entry. Numbers outside 1..20 are ignored.
-  void SetEntry(int32_t nPort, const std::string& path);
-  std::string Entry(int32_t nPort) const;
-  void ClearEntries();
-  // Where the system's devices are looked up (tests point this elsewhere).
-  void SetSystemFolders(const std::string& sysClassTty, const std::string& devDir);
-
-  // The device for `nPort`, or "" when there is none.
-  std::string DevicePath(int32_t nPort) const;
-  // The device path, or "COM<n>" when the number has no device.
-  std::string DisplayName(int32_t nPort) const;
-  // Index 1..20 holds the device of that number ("" when none).
-  std::array<std::string, kMaxPort + 1> Map() const;
-  // ttyUSB*, ttyACM* and ttyS* under the tty class that have a device
-  // behind them, naturally sorted, as paths in the device folder.
-  std::vector<std::string> SystemDevices() const;
-
- private:
-  mutable std::mutex FLock;
-  std::string sSysClassTty;
-  std::string sDevDir;
-  std::array<std::string, kMaxPort + 1> aEntries;
-};
-
-// Compares embedded digit runs by value ("ttyS2" < "ttyS10").
-bool NaturalLess(const std::string& a, const std::string& b);
-
-// ---------------------------------------------------------------------------
-// Time
-
-// Millisecond tick (wraps at 2^32) and sleep; injectable for tests.
-class TLinkClock {
- public:
-  virtual ~TLinkClock() = default;
-  virtual uint32_t Tick() = 0;
-  virtual void Sleep(uint32_t ms) = 0;
-};
-
-class TSteadyClock : public TLinkClock {
- public:
-  uint32_t Tick() override;
-  void Sleep(uint32_t ms) override;
-};
-
-// The process's real clock.
-TLinkClock& SteadyClock();
-
-// Wrap-safe "a is later than b" for millisecond ticks.
-inline bool TickAfter(uint32_t a, uint32_t b) { return static_cast<int32_t>(a - b) > 0; }
 
 // ---------------------------------------------------------------------------
 // The port wrapper
