@@ -347,13 +347,9 @@ class TCommInterface {
 
   // Statistics
   int32_t Good() const { return CommThread->iGood; }
-  void SetGood(int32_t v) { CommThread->iGood = v; }
   int32_t Repeated() const { return CommThread->iRepeated; }
-  void SetRepeated(int32_t v) { CommThread->iRepeated = v; }
   int32_t Bad() const { return CommThread->iBad; }
-  void SetBad(int32_t v) { CommThread->iBad = v; }
   int32_t Nak() const { return CommThread->iNak; }
-  void SetNak(int32_t v) { CommThread->iNak = v; }
   int32_t HistCount() const { return CommThread->iHistCount; }
   int32_t RepeatCount() const { return CommThread->iRepeatCount; }
   TThreadPriority Priority() const { return CommThread->Priority(); }
