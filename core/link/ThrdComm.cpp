@@ -296,6 +296,29 @@ void TCommThread::SetOnDebugMessage(TMessageFunction fn) {
 
 uint32_t TCommThread::Tick4() const { return FClock.Tick() % 10000; }
 
+void TCommThread::SetFrameObserver(TFrameObserver fn) {
+  std::lock_guard lock(FSlotLock);
+  fFrameObserved = static_cast<bool>(fn);
+  OnFrame = std::move(fn);
+}
+
+void TCommThread::ObserveFrame(bool transmitted, const TTelegram& tele) {
+  if (!fFrameObserved) return;
+  TFrameObserver fn;
+  {
+    std::lock_guard lock(FSlotLock);
+    fn = OnFrame;
+  }
+  if (!fn) return;
+  std::array<uint8_t, kMaxEncodedTelegram> wire;
+  const int32_t n = EncodeTelegram(tele, wire.data(), static_cast<int32_t>(wire.size()));
+  try {
+    fn(transmitted, tele, wire.data(), n > 0 ? static_cast<size_t>(n) : 0, FClock.Tick());
+  } catch (...) {
+    // an observer's fault must not stop the link
+  }
+}
+
 std::string TCommThread::TransmitLine(const TTelegram& t) const {
   const auto& d = t.baData;
   return Format("%4u: TRANSMIT:  Id: %3d; Target: %d; Cmd: %3d; Data: %2X %2X %2X %2X %2X %2X %2X %2X ...", Tick4(),
@@ -509,6 +532,7 @@ bool TCommThread::ReceiveStep() {
     case deOK: break;
   }
   const TTelegramType type = RecTele.ttType;
+  ObserveFrame(false, RecTele);  // before matching fills in the request's data
   if (type == ttNak) ++iNak;
   const bool matched = MatchAnswer(RecTele);
   if (matched) Dispatch(type == ttNormal ? skReceive : (type == ttAck ? skAck : skNak), RecTele, WouldFetch());
@@ -622,6 +646,7 @@ bool TCommThread::SendStep() {
   lTimeoutLimit = FClock.Tick() + kAnswerTimeoutMs;
   fCheckTimeout = true;
   tele->iAge = 0;
+  ObserveFrame(true, *tele);
   const std::string line = DebugEnabled() ? TransmitLine(*tele) : std::string();
   TTelegram* raw = tele.release();
   // An ident still unanswered after a full circle cannot happen with the
@@ -734,5 +759,8 @@ void TCommInterface::AddIdleFunction(const TWakeUpFunction& fn) { CommThread->Ad
 void TCommInterface::RemoveIdleFunction(const TWakeUpFunction& fn) { CommThread->RemoveIdleFunction(fn); }
 void TCommInterface::SetOnErrorMessage(TMessageFunction fn) { CommThread->SetOnErrorMessage(std::move(fn)); }
 void TCommInterface::SetOnDebugMessage(TMessageFunction fn) { CommThread->SetOnDebugMessage(std::move(fn)); }
+void TCommInterface::SetFrameObserver(TCommThread::TFrameObserver fn) {
+  CommThread->SetFrameObserver(std::move(fn));
+}
 
 }  // namespace zeb7

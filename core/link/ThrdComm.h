@@ -188,6 +188,13 @@ class TCommThread {
   TWakeUpFunction IdleSlot(int32_t index) const;
   void SetOnErrorMessage(TMessageFunction fn);
   void SetOnDebugMessage(TMessageFunction fn);
+  // Observer of every frame the worker writes or decodes, called in the
+  // worker: direction, the telegram, its frame bytes (as encoded; for a
+  // received frame the decoded telegram encoded again) and the link tick.
+  // It must only copy what it needs and return.
+  using TFrameObserver =
+      std::function<void(bool transmitted, const TTelegram& tele, const uint8_t* wire, size_t length, uint32_t tick)>;
+  void SetFrameObserver(TFrameObserver fn);
 
   void SetPriority(TThreadPriority p);
   TThreadPriority Priority() const { return FPriority; }
@@ -274,6 +281,9 @@ class TCommThread {
   std::array<TWakeUpFunction, kCallbackSlots> FIdleSlots;
   TMessageFunction OnErrorMessage;
   TMessageFunction OnDebugMessage;
+  TFrameObserver OnFrame;
+  std::atomic<bool> fFrameObserved{false};
+  void ObserveFrame(bool transmitted, const TTelegram& tele);
   // Held while a callback of that kind runs; removal waits on it from other
   // threads, so a removed callback is never running once removal returns.
   std::array<std::recursive_mutex, skCount> FCallLocks;
@@ -344,6 +354,7 @@ class TCommInterface {
   void RemoveIdleFunction(const TWakeUpFunction& fn);
   void SetOnErrorMessage(TMessageFunction fn);
   void SetOnDebugMessage(TMessageFunction fn);
+  void SetFrameObserver(TCommThread::TFrameObserver fn);
 
   // Statistics
   int32_t Good() const { return CommThread->iGood; }
