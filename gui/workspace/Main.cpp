@@ -26,6 +26,7 @@
 #include "gui/views/FrmDatabase2.h"
 #include "gui/views/FrmTypePlate.h"
 #include "gui/workspace/About.h"
+#include "gui/firmware/FirmwareWindows.h"
 #include "gui/workspace/Broadcast.h"
 #include "gui/workspace/DrivePanel.h"
 #include "workspace/IniFiles.h"
@@ -70,6 +71,7 @@ TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget*
   SerialPortDlg = new TSerialPortDlg(this);
   FrmProjectState = new TFrmProjectState(this);
   AboutBox = new TAboutBox(this);
+  AttachFirmwareWindows(*this);
   CreateTableWindows();
   if (driveModel_) AttachModel();
 }
@@ -406,6 +408,7 @@ bool TMainForm::FormCloseQuery() {
   // The save question arrives with project files; the windows that keep settings
   // at exit arrive with their own features.
   closing_ = true;
+  DetachFirmwareWindows(*this);  // before the link goes
   if (link_) {
     Stop();
     link_->Wait(100);

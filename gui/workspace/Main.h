@@ -24,6 +24,8 @@ class TDriveModel;
 namespace zeb7::gui {
 
 class TAboutBox;
+class TFormDownload;
+class TFormUpload;
 class TFormDatabase;
 class TFormDatabase2;
 class TFormTypePlate;
@@ -109,6 +111,8 @@ class TMainForm : public QMainWindow {
   TSerialPortDlg* SerialPortDlg = nullptr;
   TFrmProjectState* FrmProjectState = nullptr;
   TAboutBox* AboutBox = nullptr;
+  TFormDownload* FormDownload = nullptr;  // gui/firmware/FirmwareWindows.h
+  TFormUpload* FormUpload = nullptr;
   TFormDatabase2* FormDatabase2 = nullptr;
   TFormTypePlate* FormTypePlate = nullptr;
   TFormDatabase* FormDatabase = nullptr;
