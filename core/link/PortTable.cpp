@@ -1,5 +1,7 @@
 #include "link/PortTable.h"
 
+#include "link/StableNames.h"
+
 #include <algorithm>
 #include <filesystem>
 
@@ -83,17 +85,38 @@ std::vector<std::string> TPortTable::SystemDevices() const {
 }
 
 std::array<std::string, TPortTable::kMaxPort + 1> TPortTable::Map() const {
+  namespace fs = std::filesystem;
   std::array<std::string, kMaxPort + 1> map;
+  std::string devDir;
   {
     std::lock_guard lock(FLock);
     map = aEntries;
+    devDir = sDevDir;
   }
+  // The devices the explicit entries reach, links resolved, so a device bound
+  // by its by-id name is not offered again under its kernel name.
+  auto real = [](const std::string& p) {
+    std::error_code ec;
+    const fs::path r = fs::weakly_canonical(p, ec);
+    return ec ? p : r.string();
+  };
+  std::vector<std::string> taken;
+  for (int32_t n = 1; n <= kMaxPort; ++n)
+    if (!map[n].empty()) taken.push_back(real(map[n]));
   size_t next = 0;
   const std::vector<std::string> system = SystemDevices();
+  auto isTaken = [&](const std::string& dev) {
+    return std::find(taken.begin(), taken.end(), real(dev)) != taken.end();
+  };
   for (int32_t n = 1; n <= kMaxPort; ++n) {
     if (!map[n].empty()) continue;
-    while (next < system.size() && std::find(map.begin(), map.end(), system[next]) != map.end()) ++next;
-    if (next < system.size()) map[n] = system[next++];
+    while (next < system.size() && isTaken(system[next])) ++next;
+    if (next >= system.size()) break;
+    // A filled-in number names the device by its stable name where it has
+    // one: the port then follows the adapter when it comes back as another ttyUSB.
+    const std::string stable = StableSerialNameOf(system[next], devDir);
+    map[n] = stable.empty() ? system[next] : stable;
+    ++next;
   }
   return map;
 }

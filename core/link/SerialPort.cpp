@@ -48,11 +48,12 @@ std::string DescribeOpenError(int err, const std::string& device) {
   switch (err) {
     case EACCES:
     case EPERM:
-      return "permission denied; the user is not in the group \"" + GroupOf(device) +
-             "\" that owns the device";
+      // The message names the fix: the owning group is dialout on Debian.
+      return "permission denied; add the user to the group " + GroupOf(device) +
+             " (sudo adduser $USER " + GroupOf(device) + ", then log in again)";
     case EBUSY:
     case EWOULDBLOCK:
-      return "device busy (in use by another program)";
+      return "device busy; close the program holding the port; a modem manager may probe new ports";
     case ENOENT:
     case ENODEV:
     case ENXIO:

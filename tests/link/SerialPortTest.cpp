@@ -86,6 +86,38 @@ TEST(PortTable, SystemDevicesFillNumbersWithoutEntries) {
   EXPECT_EQ(table.Entry(21), "");
 }
 
+// Numbers without an entry take the system's devices by their by-id names, so
+// they follow an adapter that comes back as another ttyUSB; a device bound by
+// its by-id name is not offered again under its kernel name.
+TEST(PortTable, StableNamesFromTheByIdFolder) {
+  TempDir sys, dev;
+  for (const char* name : {"ttyS0", "ttyUSB0", "ttyUSB1"}) {
+    fs::create_directories(sys.Path() / name / "device");
+    dev.Write(name, "");
+  }
+  fs::create_directories(dev.Path() / "serial" / "by-id");
+  const std::string a = (dev.Path() / "serial" / "by-id" / "usb-FTDI_A-if00-port0").string();
+  const std::string b = (dev.Path() / "serial" / "by-id" / "usb-Prolific_B-if00-port0").string();
+  fs::create_symlink("../../ttyUSB0", a);
+  fs::create_symlink("../../ttyUSB1", b);
+  TPortTable table(sys.Path().string(), dev.Path().string());
+  EXPECT_EQ(table.DevicePath(1), dev.File("ttyS0"));
+  EXPECT_EQ(table.DevicePath(2), a);
+  EXPECT_EQ(table.DevicePath(3), b);
+  table.SetEntry(5, b);  // [Com-Ports] COM5=/dev/serial/by-id/...
+  EXPECT_EQ(table.DevicePath(3), "");
+  EXPECT_EQ(table.DevicePath(5), b);
+  // Replugged: B comes back as ttyUSB2; COM5 still names it.
+  dev.Write("ttyUSB2", "");
+  fs::create_directories(sys.Path() / "ttyUSB2" / "device");
+  fs::remove_all(sys.Path() / "ttyUSB1");
+  fs::remove(b);
+  fs::create_symlink("../../ttyUSB2", b);
+  EXPECT_EQ(table.DevicePath(5), b);
+  EXPECT_EQ(table.DevicePath(2), a);
+  EXPECT_EQ(table.DevicePath(3), "");  // ttyUSB2 is B, already bound to COM5
+}
+
 TEST(SerialPort, OpenFailuresSayWhy) {
   TPosixSerialPort port;
   std::string reason;
@@ -104,11 +136,12 @@ TEST(SerialPort, OpenFailuresSayWhy) {
   const struct group* g = ::getgrgid(st.st_gid);
   ASSERT_NE(g, nullptr);
   EXPECT_EQ(DescribeOpenError(EACCES, file),
-            std::string("permission denied; the user is not in the group \"") + g->gr_name +
-                "\" that owns the device");
+            std::string("permission denied; add the user to the group ") + g->gr_name + " (sudo adduser $USER " +
+                g->gr_name + ", then log in again)");
   EXPECT_EQ(DescribeOpenError(EACCES, "/nonexistent"),
-            "permission denied; the user is not in the group \"dialout\" that owns the device");
-  EXPECT_EQ(DescribeOpenError(EBUSY, file), "device busy (in use by another program)");
+            "permission denied; add the user to the group dialout (sudo adduser $USER dialout, then log in again)");
+  EXPECT_EQ(DescribeOpenError(EBUSY, file),
+            "device busy; close the program holding the port; a modem manager may probe new ports");
 
   Pty pty;
   ASSERT_FALSE(pty.slave.empty());
@@ -144,7 +177,7 @@ TEST(SerialPort, PseudoTerminalRawExclusiveAndReopenable) {
 
   TPosixSerialPort second;
   EXPECT_FALSE(second.Open(pty.slave, 115200, reason));
-  EXPECT_EQ(reason, "device busy (in use by another program)");
+  EXPECT_EQ(reason, "device busy; close the program holding the port; a modem manager may probe new ports");
   port.Close();
   // The peer still holds the terminal: our own reopen must work.
   ASSERT_TRUE(second.Open(pty.slave, 115200, reason)) << reason;
