@@ -12,6 +12,7 @@
 //   {"op":"flash-fail","after":0}             (the program or erase after N more fails)
 //   {"op":"flash-silent","after":0,"count":1} (answers to program requests withheld)
 //   {"op":"flash-stay-connecting","on":true}  (the service link never connects)
+//   {"op":"flash-stuck","address":4096}      (a byte that stays 0xFF; -1: none)
 //   {"op":"dump-flash","dir":"/tmp/x"}        (each flash target to DIR/flash-0xNN.bin)
 #include "VirtualDrive.h"
 

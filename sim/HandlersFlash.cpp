@@ -127,6 +127,7 @@ void onProgram(SimFlash& f, const TTelegram& req, TTelegram& ans) {
         fail(f, kSimFlashErrNotErased);
       } else {
         std::copy(src, src + n, at);
+        if (f.stuckAddress >= address && f.stuckAddress < int64_t(address) + n) at[f.stuckAddress - address] = 0xFF;
         f.flashState = kFlashStateBlockProgrammed;
         f.flashError = 0;
       }
@@ -199,7 +200,8 @@ std::string dumpSimFlash(const SimFlash& flash, const std::string& dir) {
 
 std::string applyFlashControl(VirtualDrive& drive, const std::string& op, const std::string& jsonLine,
                               bool& handled) {
-  handled = op == "flash-fail" || op == "flash-silent" || op == "flash-stay-connecting" || op == "dump-flash";
+  handled = op == "flash-fail" || op == "flash-silent" || op == "flash-stay-connecting" || op == "dump-flash" ||
+            op == "flash-stuck";
   if (!handled) return {};
   const nlohmann::json j = nlohmann::json::parse(jsonLine);
   SimFlash& f = simFlash(drive);
@@ -208,6 +210,8 @@ std::string applyFlashControl(VirtualDrive& drive, const std::string& op, const 
   } else if (op == "flash-silent") {
     f.silentAfter = j.value("after", 0);
     f.silentCount = std::max(1, j.value("count", 1));
+  } else if (op == "flash-stuck") {
+    f.stuckAddress = j.value("address", int64_t(-1));
   } else if (op == "flash-stay-connecting") {
     f.stayConnecting = j.value("on", true);
   } else {

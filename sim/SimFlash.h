@@ -52,6 +52,8 @@ struct SimFlash {
   int silentAfter = -1;
   int silentCount = 0;
   bool stayConnecting = false;  // never finishes connecting
+  // Control channel: a worn cell that stays erased while programming reports success.
+  int64_t stuckAddress = -1;
 };
 
 // The flash of a drive (created by registerFlashCommands); the caller holds the drive's mutex.
