@@ -1,6 +1,8 @@
 # Every source beside main.cpp: a new command group needs no edit here.
 file(GLOB ZEB7SIM_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 list(REMOVE_ITEM ZEB7SIM_SOURCES ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+find_package(nlohmann_json 3 REQUIRED)
+find_package(CLI11 REQUIRED)
 add_library(zeb7sim STATIC ${ZEB7SIM_SOURCES})
 target_include_directories(zeb7sim PUBLIC ${CMAKE_CURRENT_LIST_DIR} ${PROJECT_SOURCE_DIR}/core)
 target_link_libraries(zeb7sim PUBLIC zeb7_link nlohmann_json::nlohmann_json Threads::Threads)
