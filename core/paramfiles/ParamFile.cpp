@@ -239,3 +239,46 @@ int SplitFields(std::string_view line, int count, std::vector<std::string>& fiel
 }
 
 }  // namespace zeb7
+
+namespace zeb7 {
+
+std::vector<std::string> TypePlateDifferences(const std::vector<std::string>& lines, TDriveModel& model) {
+  std::vector<std::string> out;
+  auto lock = model.Lock();
+  for (int t = 0; t < kTargetCount; ++t) {
+    const int start = FindSection(lines, "[TypePlate " + std::to_string(t) + "]");
+    if (start < 0) continue;
+    std::map<int, std::string> file;
+    for (const std::string& l : SectionLines(lines, start)) {
+      int index = 0;
+      const size_t colon = l.find(" : \"");
+      if (l.size() < 2 || l[0] != 'L' || colon == std::string::npos) continue;
+      if (!ParseInt32(std::string_view(l).substr(1, colon - 1), index)) continue;
+      std::string text = l.substr(colon + 4);
+      if (!text.empty() && text.back() == '"') text.pop_back();
+      file[index] = text;
+    }
+    std::map<int, std::string> drive;
+    const TControllerStringList* plate = model.Strings.TypePlateLists[t].get();
+    if (!model.TargetInfo[t].fNotPresent)
+      for (int i = 0; plate && i < plate->Count(); ++i)
+        if (!plate->At(i)->sCaption.empty()) drive[plate->At(i)->iMyIndex] = plate->At(i)->sCaption;
+    if (model.TargetInfo[t].fNotPresent) {
+      out.push_back("target " + std::to_string(t) + " is not present on the drive");
+      continue;
+    }
+    for (const auto& [i, text] : file) {
+      auto it = drive.find(i);
+      const std::string now = it == drive.end() ? std::string() : it->second;
+      if (now != text)
+        out.push_back("target " + std::to_string(t) + " L" + std::to_string(i) + ": file \"" + text + "\", drive \"" +
+                      now + "\"");
+    }
+    for (const auto& [i, text] : drive)
+      if (!file.count(i))
+        out.push_back("target " + std::to_string(t) + " L" + std::to_string(i) + ": file \"\", drive \"" + text + "\"");
+  }
+  return out;
+}
+
+}  // namespace zeb7

@@ -83,3 +83,12 @@ TParamMatch MatchParameters(const std::vector<TParamLine>& lines, TParameterList
 int SplitFields(std::string_view line, int count, std::vector<std::string>& fields);
 
 }  // namespace zeb7
+
+namespace zeb7 {
+
+// The [TypePlate t] lines of a file that differ from the connected drive's
+// type plates, one text per difference (Latin-1); empty when they agree or the
+// file has none.
+std::vector<std::string> TypePlateDifferences(const std::vector<std::string>& lines, TDriveModel& model);
+
+}  // namespace zeb7

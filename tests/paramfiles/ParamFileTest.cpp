@@ -184,3 +184,14 @@ TEST(ParamFileLines, LineEndsAndByteOrderMark) {
   EXPECT_EQ(SplitFileLines("\xEF\xBB\xBF\xC3\xA4\r\n"), std::vector<std::string>{"\xE4"});
   EXPECT_EQ(SplitFileLines("\x80"), std::vector<std::string>{"?"});  // the euro sign has no Latin-1 form
 }
+
+TEST(ParamFileTypePlate, DifferencesFromTheConnectedDrive) {
+  ModelBuilder b;
+  TwoTargets(b);
+  EXPECT_TRUE(TypePlateDifferences(SplitFileLines(BuildParameterFile(b.m)), b.m).empty());
+  const auto d = TypePlateDifferences(
+      {"[TypePlate 0]", "L0 : \"ZEB7 drive\"", "L3 : \"Unit B\"", "[TypePlate 4]", "[Parameters]"}, b.m);
+  ASSERT_EQ(d.size(), 2u);
+  EXPECT_EQ(d[0], "target 0 L3: file \"Unit B\", drive \"Unit A\"");
+  EXPECT_EQ(d[1], "target 4 is not present on the drive");
+}
