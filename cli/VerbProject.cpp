@@ -64,8 +64,8 @@ bool checkAgainstDrive(const GlobalOptions& opts, const zeb7::TProjectDocument& 
     zeb7::TDisplayCore& core = displays.Displays()[k]->Core();
     before.push_back(core.Class());
     touched[k] = isUpdate(core.DispWinState());
-    core.OnChanged = [&touched, &core, isUpdate, k] {
-      if (isUpdate(core.DispWinState())) touched[k] = true;
+    core.OnChanged = [&touched, c = &core, isUpdate, k] {
+      if (isUpdate(c->DispWinState())) touched[k] = true;
     };
   }
   const int64_t done = model.ProjectState.fAllParametersRead() ? 2 : 1;

@@ -69,6 +69,13 @@ std::string UniqueNameBase(TDisplayClass c) {
   return n;
 }
 
+std::string UniqueComponentName(const std::string& base, const std::function<bool(const std::string&)>& taken) {
+  for (int i = 1;; ++i) {
+    std::string name = base + std::to_string(i);
+    if (!taken || !taken(name) || i == 1000000) return name;
+  }
+}
+
 const char* NewElementCaption(TDisplayClass c) {
   const TKind* k = Find(c);
   return k ? k->newElement : "";

@@ -3,6 +3,7 @@
 // "Control" text and the project file's "Control"/"ClassName" keys), and the
 // LED pictures. A widget factory switches over TDisplayClass.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,9 @@ const char* ControlKeyword(TDisplayClass c);
 const char* DisplayClassName(TDisplayClass c);
 // Base of SetUniqueName: the class name without "T" ("NumericDisplayWin").
 std::string UniqueNameBase(TDisplayClass c);
+// `base` followed by the smallest number i >= 1 that `taken` refuses
+// ("NumericDisplayWin1", "ScrollingTabSheet2"): SetUniqueName and the sheet names.
+std::string UniqueComponentName(const std::string& base, const std::function<bool(const std::string&)>& taken);
 // Entry of the New Element dialog, "" for classes it does not offer.
 const char* NewElementCaption(TDisplayClass c);
 // The New Element dialog's radio items in order (Numeric Display, Thumb Wheel

@@ -49,7 +49,7 @@ class TSectionReader {
 
   const std::string* Raw(const char* key) const {
     for (const auto& e : s_.entries)
-      if (IniNameEquals(e.key, key)) return &e.value;
+      if (e.IsKey() && IniNameEquals(e.key, key)) return &e.value;
     return nullptr;
   }
   std::string String(const char* key, const std::string& def) const {
@@ -243,7 +243,8 @@ TProjectReadResult ReadProjectText(std::string_view bytes) {
 
   for (const auto& s : content.Sections())
     if (IsDriveSection(s.name))
-      for (const auto& e : s.entries) doc.DriveSections.Set(s.name, e.key, e.value);
+      for (const auto& e : s.entries)
+        if (e.IsKey()) doc.DriveSections.Set(s.name, e.key, e.value);
 
   int32_t count = kDefaultProjectCount;
   if (const TIniContent::Entry* e = content.FindEntry("Displays", "Count")) {
@@ -351,8 +352,8 @@ TProjectReadResult ReadProjectFile(const std::string& path) {
     res.Error = "Cannot open " + path + ": " + ErrnoText(errno);
     return res;
   }
-  if (S_ISDIR(st.st_mode)) {
-    res.Error = "Cannot open " + path + ": it is a directory";
+  if (!S_ISREG(st.st_mode)) {  // a folder, or a pipe or device that would never end
+    res.Error = "Cannot open " + path + (S_ISDIR(st.st_mode) ? ": it is a directory" : ": not a regular file");
     return res;
   }
   std::ifstream in(path, std::ios::binary);
@@ -407,9 +408,11 @@ void WriteDriveSections(TWriter& w, const TIniContent& drive) {
     for (int t = 0; t <= 9; ++t) order.push_back(std::to_string(t) + kind);
   for (const auto& name : order) {
     const TIniContent::Section* s = drive.FindSection(name);
-    if (!s || s->entries.empty()) continue;
+    if (!s || std::none_of(s->entries.begin(), s->entries.end(), [](const auto& e) { return e.IsKey(); }))
+      continue;
     w.Section(name);
     for (const auto& e : s->entries) {
+      if (!e.IsKey()) continue;
       std::string v = e.value;
       for (char& c : v)
         if (c == '\r' || c == '\n') c = ' ';
@@ -489,6 +492,7 @@ bool SaveProjectFile(const std::string& pathIn, const TProjectDocument& doc, std
     return false;
   }
   if (exists) {
+    ::chmod(fresh.c_str(), st.st_mode & 07777);  // the project keeps its permissions
     // Failures of the rotation are not fatal: the new file still goes in.
     std::remove(ProjectBackupName(path, kProjectBackups - 1).c_str());
     for (int n = kProjectBackups - 1; n >= 1; --n)

@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
+#include <string>
 
 #include "displays/DisplayKinds.h"
 #include "displays/DisplayMath.h"
@@ -103,6 +105,10 @@ TEST(Keywords, ParametersGetSevenClassesAndTheFileKnowsSheetsAndGroupBoxes) {
   EXPECT_EQ(UniqueNameBase(dcNumeric), "NumericDisplayWin");
   EXPECT_STREQ(NewElementCaption(dcThumbWheel), "Thumb Wheel Switch");
   EXPECT_STREQ(LedResourceName(lpGrey), "GRAU24X24");
+  // Sheets removed from the middle leave a gap that the next name fills.
+  std::set<std::string> sheets = {"ScrollingTabSheet1", "ScrollingTabSheet3"};
+  EXPECT_EQ(UniqueComponentName("ScrollingTabSheet", [&](const std::string& n) { return sheets.count(n) > 0; }),
+            "ScrollingTabSheet2");
 }
 
 TEST(DesignMode, EdgesGrabAndDragsFollowTheRaster) {
