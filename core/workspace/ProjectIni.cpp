@@ -17,7 +17,8 @@ void TProjectIni::WriteString(const std::string& section, const std::string& key
 std::vector<std::string> TProjectIni::ReadSection(const std::string& section) const {
   std::vector<std::string> keys;
   if (const auto* s = content_.FindSection(section))
-    for (const auto& e : s->entries) keys.push_back(e.key);
+    for (const auto& e : s->entries)
+      if (e.IsKey()) keys.push_back(e.key);
   return keys;
 }
 
