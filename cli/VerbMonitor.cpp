@@ -1,5 +1,7 @@
 // monitor: version requests to targets 0 to 9 in turn, showing the link's debug lines.
 #include "Connection.h"
+#include "paramfiles/TelegramCapture.h"
+#include "platform/AtomicFile.h"
 #include "link/Commands.h"
 
 #include <chrono>
@@ -21,7 +23,16 @@ struct MonitorRun {
   int64_t done() const { return answered + acked + refused + lost; }
 };
 
-int runMonitor(const GlobalOptions& opts, int64_t count) {
+// The frames captured so far as JSON lines, written in one piece.
+bool writeCapture(zeb7::TTelegramCapture& cap, std::string& lines, const std::string& path) {
+  for (const auto& f : cap.Take()) lines += zeb7::CaptureJsonLine(f) + "\n";
+  std::string error;
+  if (zeb7::WriteFileAtomically(path, lines, error)) return true;
+  std::cerr << "zeb7ctl: " << error << "\n";
+  return false;
+}
+
+int runMonitor(const GlobalOptions& opts, int64_t count, const std::string& capturePath) {
   if (!Connection::driveGiven(opts)) {
     std::cerr << "zeb7ctl: no drive given: use --port DEVICE or --simulate [DRIVE.json]\n";
     return kExitUsage;
@@ -59,6 +70,13 @@ int runMonitor(const GlobalOptions& opts, int64_t count) {
     return true;
   }));
   comm.SetOnDebugMessage([](const std::string& s) { std::cout << s << std::endl; });
+  // Shared with the observer: the worker may call it until the link is gone.
+  auto capture = std::make_shared<zeb7::TTelegramCapture>();
+  std::string captured;
+  if (!capturePath.empty())
+    comm.SetFrameObserver([capture](bool tx, const zeb7::TTelegram& t, const uint8_t* wire, size_t n, uint32_t) {
+      capture->Observe(tx, t, wire, n);
+    });
 
   // Keep at most three requests on their way: the link's window.
   auto last = std::chrono::steady_clock::now();
@@ -89,7 +107,9 @@ int runMonitor(const GlobalOptions& opts, int64_t count) {
   // The debug line of an answer follows its callback: let the last ones through.
   conn->serveUntil([] { return false; }, std::chrono::milliseconds(100), false);
   comm.SetOnDebugMessage(nullptr);
+  comm.SetFrameObserver(nullptr);
   std::cout.flush();
+  if (!capturePath.empty() && !writeCapture(*capture, captured, capturePath)) return kExitFailure;
   std::cerr << "requests=" << run.posted << " answered=" << run.answered << " acknowledged=" << run.acked
             << " refused=" << run.refused << " lost=" << run.lost << " (link: good=" << comm.Good()
             << " repeated=" << comm.Repeated() << " bad=" << comm.Bad() << " nak=" << comm.Nak() << ")\n";
@@ -104,7 +124,9 @@ const VerbRegistrar registrar{Verb{[](CLI::App& app, const GlobalOptions& opts) 
   auto* sc = app.add_subcommand("monitor", "send version requests to targets 0 to 9 and show the link's traffic");
   auto count = std::make_shared<int64_t>(-1);
   sc->add_option("--count", *count, "number of requests (default: until interrupted)")->check(CLI::Range(int64_t(1), int64_t(1) << 40));
-  return std::function<int()>([&opts, count] { return runMonitor(opts, *count); });
+  auto capture = std::make_shared<std::string>();
+  sc->add_option("--capture", *capture, "write every frame as a JSON line to FILE");
+  return std::function<int()>([&opts, count, capture] { return runMonitor(opts, *count, *capture); });
 }}};
 
 }  // namespace
