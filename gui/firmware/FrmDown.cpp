@@ -44,6 +44,7 @@ TFormDownload::TFormDownload(QWidget* parent) : QDialog(parent) {
 TFormDownload::~TFormDownload() { logic_.reset(); }
 
 void TFormDownload::BuildControls() {
+  boUpdating = true;  // the change handlers see half-built controls until the end
   auto* top = new QHBoxLayout(this);
   auto* left = new QVBoxLayout;
   TCTarget = new QTabBar(this);
@@ -146,6 +147,7 @@ void TFormDownload::BuildControls() {
   TControlEnable e;
   ControlsFor(dlsNormalMode, e);
   EnableControls(e);
+  boUpdating = false;
 }
 
 void TFormDownload::Post(std::function<void()> fn) {
