@@ -31,7 +31,7 @@ int32_t TParamGrid::KeyOfRow(int row) const {
   return v.isValid() ? v.toInt() : -1;
 }
 
-QStringList TParamGrid::mimeTypes() const { return {kParamKeyMime}; }
+QStringList TParamGrid::mimeTypes() const { return {kParamKeyMimeType}; }
 
 QMimeData* TParamGrid::mimeData(const QList<QTableWidgetItem*>& items) const {
   int row = currentRow();
@@ -39,7 +39,7 @@ QMimeData* TParamGrid::mimeData(const QList<QTableWidgetItem*>& items) const {
   const int32_t key = KeyOfRow(row);
   if (key < 0) return nullptr;  // rows without a parameter cannot be dropped
   auto* mime = new QMimeData;
-  mime->setData(kParamKeyMime, QByteArray::number(key));
+  mime->setData(kParamKeyMimeType, QByteArray::number(key));
   return mime;
 }
 

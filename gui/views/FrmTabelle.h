@@ -16,7 +16,7 @@ class TDriveModel;
 
 namespace zeb7::gui {
 
-inline constexpr const char* kParamKeyMime = "application/x-zeb7-param-key";
+inline constexpr const char* kParamKeyMimeType = "application/x-zeb7-param-key";
 
 // The grid of a table window; a row whose column 0 holds a key can be dragged.
 class TParamGrid : public QTableWidget {

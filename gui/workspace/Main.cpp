@@ -24,8 +24,10 @@
 #include "gui/model/FrmProjectDatabase.h"
 #include "gui/views/FrmDatabase.h"
 #include "gui/views/FrmDatabase2.h"
+#include "gui/views/FrmDebugWin.h"
 #include "gui/views/FrmTypePlate.h"
 #include "gui/workspace/About.h"
+#include "gui/workspace/ProjFile.h"
 #include "gui/firmware/FirmwareWindows.h"
 #include "gui/workspace/Broadcast.h"
 #include "gui/workspace/DrivePanel.h"
@@ -73,6 +75,7 @@ TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget*
   AboutBox = new TAboutBox(this);
   AttachFirmwareWindows(*this);
   CreateTableWindows();
+  CreateWorkspace();
   if (driveModel_) AttachModel();
 }
 
@@ -365,7 +368,7 @@ void TMainForm::FormShow() {
     link_->OpenCom();
     link_->Resume();
   }
-  NewStartupSheet();
+  LoadStartupProject();
   Run();
   emit Started();
 }
@@ -405,6 +408,7 @@ void TMainForm::closeEvent(QCloseEvent* e) {
 
 bool TMainForm::FormCloseQuery() {
   if (closing_) return true;
+  if (ProjectFiles && ProjectFiles->QuerySave() == QMessageBox::Cancel) return false;
   // The save question arrives with project files; the windows that keep settings
   // at exit arrive with their own features.
   closing_ = true;
@@ -520,7 +524,7 @@ void TMainForm::RereadParametersClick() {
 
 void TMainForm::BroadcastMessage(int msg, qintptr wParam, qintptr lParam) {
   QList<QPointer<QWidget>> windows{this, SerialPortDlg, FrmProjectState, AboutBox,
-                                   FormDatabase2, FormTypePlate, FormDatabase};
+                                   FormDatabase2, FormTypePlate, FormDatabase, FrmDebugWin};
   gui::BroadcastMessage(msg, wParam, lParam, windows, [this](const QString& s) { MessageFunction(s); });
 }
 

@@ -29,6 +29,9 @@ class TFormUpload;
 class TFormDatabase;
 class TFormDatabase2;
 class TFormTypePlate;
+class TFrmDebugWin;
+class TProjectFiles;
+class TWorkspace;
 class TDriveLink;
 class TDrivePanel;
 class TFrmProjectState;
@@ -117,7 +120,19 @@ class TMainForm : public QMainWindow {
   TFormTypePlate* FormTypePlate = nullptr;
   TFormDatabase* FormDatabase = nullptr;
 
+  TFrmDebugWin* FrmDebugWin = nullptr;
+  // Sheets, displays and the project file handler.
+  TWorkspace* Workspace = nullptr;
+  TProjectFiles* ProjectFiles = nullptr;
+  QMenu* RecentProjects1 = nullptr;
+
   zeb7::TDriveModel* DriveModel() const { return driveModel_; }
+  // The project named on the command line (opened at start instead of the remembered one).
+  void SetProjectArgument(const std::string& file) { projectArgument_ = file; }
+  bool DoProjectNew(const std::string& file);
+  bool DoProjectOpen(const std::string& file);
+  bool DoProjectSave(const std::string& file, std::string& error);
+  void DebugDisplays1Click();
 
   uint32_t iGoodAtErrorMsg = 0;
 
@@ -146,6 +161,10 @@ class TMainForm : public QMainWindow {
   void RenderProjectState();
   void RunOnMain(std::function<void()> fn);
   void CreateTableWindows();
+  void CreateWorkspace();
+  void LoadStartupProject();
+  void ShowProjectTitle(const std::string& file);
+  void FillRecentMenu();
 
   LinkFactory linkFactory_;
   std::unique_ptr<TDriveLink> link_;
@@ -153,6 +172,7 @@ class TMainForm : public QMainWindow {
   zeb7::TDriveModel* driveModel_ = nullptr;
   int broadcastSubscription_ = 0;
   std::string commandLineDevice_;
+  std::string projectArgument_;
   QString message_;  // the status text; a hint shows over it while the mouse rests on an item
   QString hint_;
   bool shown_ = false;

@@ -55,6 +55,7 @@ TMainForm* TApplicationContext::CreateMainForm() {
       },
       model);
   if (!d_->cl.port.empty()) d_->form->SetCommandLineDevice(d_->cl.port);
+  d_->form->SetProjectArgument(d_->cl.projectFile);
   return d_->form.get();
 }
 

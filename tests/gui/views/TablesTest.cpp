@@ -113,7 +113,7 @@ TEST_F(Tables, DatabaseRowsCarryKeysThatSurviveAReset) {
   std::unique_ptr<QMimeData> mime(
       db.StringGrid1->model()->mimeData({db.StringGrid1->model()->index(1, 0)}));
   ASSERT_TRUE(mime);
-  EXPECT_EQ(mime->data(kParamKeyMime), "65539");
+  EXPECT_EQ(mime->data(kParamKeyMimeType), "65539");
 
   // An update start leaves the table; its end refills it (now empty: one blank row).
   TBroadcastEvent start(WM_REFRESH_DISPLAYS, 0, 0);
