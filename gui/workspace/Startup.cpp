@@ -35,7 +35,10 @@ bool TApplicationContext::Prepare(const TCommandLine& cl, std::string& error) {
       zeb7::sim::DriveDescription drive = cl.simulateDrive.empty()
                                               ? zeb7::sim::defaultDrive()
                                               : zeb7::sim::loadDriveFile(cl.simulateDrive);
-      d_->sim = std::make_unique<zeb7::sim::SimServer>(std::move(drive), zeb7::sim::SimOptions{});
+      // Paced like a real line, so the demo costs and looks what a drive costs.
+      zeb7::sim::SimOptions opt;
+      opt.pace = !cl.fast;
+      d_->sim = std::make_unique<zeb7::sim::SimServer>(std::move(drive), opt);
       d_->sim->start();
       d_->cl.port = d_->sim->devicePath();
     } catch (const std::exception& e) {

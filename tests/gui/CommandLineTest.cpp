@@ -31,3 +31,14 @@ TEST(CommandLine, UsageErrors) {
   EXPECT_FALSE(ParseCommandLine({"--simulate", "--port", "/dev/x"}).error.empty());
   EXPECT_TRUE(ParseCommandLine({"-h"}).help);
 }
+
+// The built-in drive is paced like a real line unless a test asks for --fast.
+TEST(CommandLine, FastAndVersion) {
+  auto cl = ParseCommandLine({"--simulate", "--fast"});
+  EXPECT_TRUE(cl.simulate);
+  EXPECT_TRUE(cl.fast);
+  EXPECT_TRUE(cl.error.empty());
+  EXPECT_FALSE(ParseCommandLine({"--simulate"}).fast);
+  EXPECT_FALSE(ParseCommandLine({"--fast"}).error.empty());  // nothing to make fast
+  EXPECT_TRUE(ParseCommandLine({"--version"}).version);
+}
