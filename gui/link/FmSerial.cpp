@@ -3,12 +3,17 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <sys/stat.h>
+
+#include <filesystem>
+
+#include "link/StableNames.h"
 
 namespace zeb7::gui {
 
@@ -31,8 +36,12 @@ TSerialPortDlg::TSerialPortDlg(QWidget* parent) : QDialog(parent) {
     auto* rb = new QRadioButton(QString("COM%1").arg(i + 1), Bevel1);
     rb->setObjectName(QString("RadioButton%1").arg(i + 1));
     rb->setEnabled(false);
-    grid->addWidget(rb, i % 5, i / 5);
+    auto* name = new QLabel(Bevel1);
+    name->setObjectName(QString("PortName%1").arg(i + 1));
+    grid->addWidget(rb, i % 10, 2 * (i / 10));
+    grid->addWidget(name, i % 10, 2 * (i / 10) + 1);
     RadioButtons[i] = rb;
+    PortNames[i] = name;
   }
   lay->addWidget(Bevel1);
   auto* row = new QHBoxLayout;
@@ -49,7 +58,8 @@ TSerialPortDlg::TSerialPortDlg(QWidget* parent) : QDialog(parent) {
   connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TSerialPortDlg::ListComPorts(const std::function<std::string(int)>& devicePathOf) {
+void TSerialPortDlg::ListComPorts(const std::function<std::string(int)>& devicePathOf,
+                                  const std::string& devDir) {
   for (int i = 0; i < kPorts; ++i) {
     std::string dev = devicePathOf ? devicePathOf(i + 1) : std::string();
     devices_[i] = QString::fromStdString(dev);
@@ -57,6 +67,19 @@ void TSerialPortDlg::ListComPorts(const std::function<std::string(int)>& deviceP
     RadioButtons[i]->setEnabled(present);
     QString tip = dev.empty() ? QString("no device") : devices_[i];
     if (!dev.empty() && !present) tip += " (missing)";
+    QString name;
+    if (!dev.empty()) {
+      const std::string stable = present ? StableSerialNameOf(dev, devDir) : std::string();
+      name = QString::fromStdString(std::filesystem::path(stable.empty() ? dev : stable).filename().string());
+      if (!stable.empty() && stable != dev) tip += "\n" + QString::fromStdString(stable);
+      std::error_code ec;
+      if (present && stable == dev) {
+        const auto real = std::filesystem::weakly_canonical(dev, ec);
+        if (!ec) tip += "\n" + QString::fromStdString(real.string());
+      }
+    }
+    PortNames[i]->setText(name);
+    PortNames[i]->setEnabled(present);
     RadioButtons[i]->setToolTip(tip);
     RadioButtons[i]->setStatusTip(tip);
   }
@@ -64,6 +87,10 @@ void TSerialPortDlg::ListComPorts(const std::function<std::string(int)>& deviceP
 
 QString TSerialPortDlg::DeviceOf(int port) const {
   return (port >= 1 && port <= kPorts) ? devices_[port - 1] : QString();
+}
+
+QString TSerialPortDlg::NameOf(int port) const {
+  return (port >= 1 && port <= kPorts) ? PortNames[port - 1]->text() : QString();
 }
 
 void TSerialPortDlg::showEvent(QShowEvent* e) {
