@@ -22,6 +22,7 @@
 #include "gui/link/FmSerial.h"
 #include "model/DriveModel.h"
 #include "gui/model/FrmProjectDatabase.h"
+#include "gui/paramfiles/ParamFileMenus.h"
 #include "gui/views/FrmDatabase.h"
 #include "gui/views/FrmDatabase2.h"
 #include "gui/views/FrmDebugWin.h"
@@ -75,6 +76,7 @@ TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget*
   AboutBox = new TAboutBox(this);
   AttachFirmwareWindows(*this);
   CreateTableWindows();
+  ConnectParameterFileMenus(*this);  // parameter files, tree, monitor
   CreateWorkspace();
   if (driveModel_) AttachModel();
 }
