@@ -54,7 +54,11 @@ class TSectionReader {
   }
   std::string String(const char* key, const std::string& def) const {
     const std::string* v = Raw(key);
-    return v ? Cp1252ToLatin1(*v) : def;
+    if (!v) return def;
+    std::string t = Cp1252ToLatin1(*v);
+    for (char& c : t)
+      if (c == '\r') c = ' ';  // a lone CR inside a line: written back as a blank anyway
+    return t;
   }
   int32_t Int(const char* key, int32_t def, int32_t lo = INT32_MIN, int32_t hi = INT32_MAX) const {
     const std::string* v = Raw(key);
@@ -300,11 +304,6 @@ TProjectReadResult ReadProjectText(std::string_view bytes) {
       if (it.IsSheet()) ReadSheet(r, it);
       else ReadDisplay(r, it);
 
-      if (!it.Name.empty() && !names.insert(it.Name).second) {
-        r.Note("name \"" + Latin1ToUtf8(it.Name) + "\" used twice, renamed");
-        it.Name.clear();
-        doc.Modified = true;
-      }
       if (!it.IsSheet()) {
         // A group that the project's group table names differently is not
         // the same group: the number no longer matches any.
@@ -319,6 +318,9 @@ TProjectReadResult ReadProjectText(std::string_view bytes) {
           size_t p = findContainer(parent);
           if (p == kNoParent) {
             msg.push_back("Parent " + Latin1ToUtf8(parent) + " not found!");
+            // A display already has that name: the page gets one of its own.
+            if (names.count(parent))
+              parent = UniqueComponentName(parent + "_", [&](const std::string& n) { return names.count(n) > 0; });
             TProjectItem page;
             page.Class = dcSheet;
             page.Name = parent;
@@ -335,6 +337,12 @@ TProjectReadResult ReadProjectText(std::string_view bytes) {
           it.ParentItem = p;
         }
         it.Parent = parent;
+      }
+      // After the parent: a display naming itself as its parent gave the page that name.
+      if (!it.Name.empty() && !names.insert(it.Name).second) {
+        r.Note("name \"" + Latin1ToUtf8(it.Name) + "\" used twice, renamed");
+        it.Name.clear();
+        doc.Modified = true;
       }
       doc.Items.push_back(std::move(it));
     } catch (const std::exception& e) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 
 #include "TempDir.h"
 #include "displays/DisplayCore.h"
@@ -224,6 +225,25 @@ TEST(ProjectRead, BadSectionsAreSkippedOneByOneWithAMessage) {
   EXPECT_EQ(items[5].Name, kLostPageName);
   EXPECT_EQ(items[5].Caption, kMissingPageCaption);
   EXPECT_EQ(items[6].ParentItem, 5u);
+}
+
+TEST(ProjectRead, PlaceholderNamesNeverCollideSoARewriteReadsTheSame) {
+  // A box naming itself as parent, a display naming a numeric display as
+  // parent, and a CR inside a value.
+  TProjectReadResult r = ReadProjectText(
+      "[Display0]\nControl=WIN\nName=G\nParent=G\n"
+      "[Display1]\nControl=NUMERIC\nName=N\nParent=G\n"
+      "[Display2]\nControl=LED\nName=L\nParent=N\n"
+      "[Display3]\nControl=LED\nName=M\nParent=Sheet\r1\n");
+  std::set<std::string> names;
+  for (const auto& it : r.Doc.Items)
+    if (!it.Name.empty()) EXPECT_TRUE(names.insert(it.Name).second) << it.Name;
+  EXPECT_TRUE(names.count("N_1"));  // the page made for "N"
+  EXPECT_TRUE(names.count("Sheet 1"));
+  const std::string once = WriteProjectText(r.Doc);
+  TProjectReadResult again = ReadProjectText(once);
+  EXPECT_TRUE(again.Messages.empty()) << again.Messages.front();
+  EXPECT_EQ(WriteProjectText(again.Doc), once);
 }
 
 TEST(ProjectRead, MissingCountReadsAHundredEntries) {
