@@ -1,8 +1,9 @@
 #include "firmware/IntelHexWriter.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
+
+#include "platform/AtomicFile.h"
 
 namespace zeb7 {
 
@@ -153,26 +154,12 @@ bool WriteIntelHex(std::ostream& out, std::span<const TPacket> blocks, const TLo
 
 bool WriteIntelHexFile(const std::string& fileName, std::span<const TPacket> blocks, const TLogFunction& log) {
   Say(log, "Offset: 0x" + Hex(BaseOf(blocks)) + ")");
-  // Written aside and renamed over the target, so a failed write never leaves a truncated image.
-  const std::string temp = fileName + ".part";
+  // Replaced atomically, so a failed write never leaves a truncated image.
   std::int32_t byteCount = 0;
   std::uint32_t endAddress = 0;
-  bool ok = false;
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    ok = out.is_open() && WriteRecords(out, blocks, log, byteCount, endAddress);
-    if (ok) {
-      out.close();
-      ok = !out.fail();
-    }
-  }
-  std::error_code ec;
-  if (ok) {
-    std::filesystem::rename(temp, fileName, ec);
-    ok = !ec;
-  }
-  if (!ok) {
-    std::filesystem::remove(temp, ec);
+  std::ostringstream text;
+  std::string why;
+  if (!WriteRecords(text, blocks, log, byteCount, endAddress) || !WriteFileAtomically(fileName, text.str(), why)) {
     Say(log, "Error writing file");
     return false;
   }

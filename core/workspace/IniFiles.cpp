@@ -1,5 +1,7 @@
 #include "workspace/IniFiles.h"
 
+#include "platform/AtomicFile.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -271,21 +273,11 @@ bool TCustomIniFile::SaveFile(const TIniContent& content, const std::string& eol
     lastError_ = "Cannot write an INI file without a name";
     return false;
   }
-  std::string tmp = fileName_ + ".tmp" + std::to_string(::getpid());
-  std::string text = content.Serialize(eol);
-  FILE* f = std::fopen(tmp.c_str(), "wb");
-  if (!f) {
-    lastError_ = "Cannot write " + fileName_ + ": " + std::strerror(errno);
-    return false;
-  }
-  bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  ok = (std::fflush(f) == 0) && ok;
-  int err = errno;
-  std::fclose(f);
-  if (!ok || std::rename(tmp.c_str(), fileName_.c_str()) != 0) {
-    if (ok) err = errno;
-    std::remove(tmp.c_str());
-    lastError_ = "Cannot write " + fileName_ + ": " + std::strerror(err);
+  std::string why;
+  if (!WriteFileAtomically(fileName_, content.Serialize(eol), why)) {
+    // The user's text names the file once and the system's reason.
+    const size_t colon = why.rfind(": ");
+    lastError_ = "Cannot write " + fileName_ + ": " + (colon == std::string::npos ? why : why.substr(colon + 2));
     return false;
   }
   lastError_.clear();
