@@ -7,7 +7,10 @@
 #include <thread>
 
 #include "FakePort.h"
+#include "WaitFor.h"
 #include "link/ThrdComm.h"
+
+using namespace std::chrono_literals;
 
 namespace zeb7 {
 namespace {
@@ -40,7 +43,7 @@ TEST(QueueExecutor, RunsOnMainThreadAndAborts) {
     result = (ok ? 1 : 0) + (threw ? 2 : 0);
   });
   const auto start = Clock::now();
-  while (result == 0 && SecondsSince(start) < 5) exec.WaitAndProcess(10);
+  EXPECT_TRUE(test::WaitServing(exec, [&] { return result != 0; }, 10s));
   worker.join();
   EXPECT_EQ(result, 3);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
@@ -48,8 +51,13 @@ TEST(QueueExecutor, RunsOnMainThreadAndAborts) {
   // Nobody drains: the abort flag releases the waiting thread unrun.
   bool ran = false;
   std::atomic<int> aborted{-1};
-  std::thread waiter([&] { aborted = exec.RunSync([&] { ran = true; }, abort) ? 0 : 1; });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::atomic<bool> entering{false};
+  std::thread waiter([&] {
+    entering = true;
+    aborted = exec.RunSync([&] { ran = true; }, abort) ? 0 : 1;
+  });
+  ASSERT_TRUE(test::WaitFor([&] { return entering.load(); }, 10s));
+  EXPECT_FALSE(test::WaitFor([&] { return aborted != -1; }, 50ms)) << "returned without the main thread";
   abort = true;
   exec.WakeWaiters();
   waiter.join();
@@ -124,8 +132,7 @@ TEST(LinkThread, AnswersArriveOnTheMainThreadInOrder) {
   comm->SetOnErrorMessage([&](const std::string& s) { errors.push_back(s); });
   ASSERT_TRUE(comm->OpenCom());
   comm->Resume();
-  const auto start = Clock::now();
-  while (static_cast<int>(order.size()) < kCount && SecondsSince(start) < 20) exec.WaitAndProcess(5);
+  test::WaitServing(exec, [&] { return static_cast<int>(order.size()) >= kCount; }, 60s);
   ASSERT_EQ(static_cast<int>(order.size()), kCount);
   for (int i = 0; i < kCount; ++i) ASSERT_EQ(order[i], i % 200) << i;
   EXPECT_FALSE(offMain);
@@ -142,9 +149,11 @@ TEST(LinkThread, ShutdownWithHandOversPendingDoesNotHang) {
   comm->SetOnErrorMessage([](const std::string&) {});
   ASSERT_TRUE(comm->OpenCom());
   for (int i = 0; i < 5; ++i) comm->PostTelegram(std::make_unique<TTelegram>());
+  std::atomic<bool> handedOver{false};
+  exec.Notify = [&] { handedOver = true; };
   comm->Resume();
   // The worker now waits in a fetch hand-over that nobody serves.
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  ASSERT_TRUE(test::WaitFor([&] { return handedOver.load(); }, 10s));
   const auto start = Clock::now();
   comm.reset();
   EXPECT_LT(SecondsSince(start), 1.5);
@@ -165,9 +174,7 @@ TEST(LinkThread, SuspendWaitsUntilTheWorkerPauses) {
   for (int i = 0; i < 10; ++i) exec.WaitAndProcess(10);
   EXPECT_TRUE(line->TakeTx().empty());
   comm->Resume();
-  const auto start = Clock::now();
-  while (line->TakeTx().empty() && SecondsSince(start) < 5) exec.WaitAndProcess(5);
-  EXPECT_LT(SecondsSince(start), 5);
+  EXPECT_TRUE(test::WaitServing(exec, [&] { return !line->TakeTx().empty(); }, 10s));
 }
 
 TEST(LinkThread, RemovingAnIdleFunctionWaitsForItsCall) {
@@ -185,14 +192,11 @@ TEST(LinkThread, RemovingAnIdleFunctionWaitsForItsCall) {
   });
   comm->AddIdleFunction(idle);
   comm->Resume();
-  const auto start = Clock::now();
-  while (!inside && SecondsSince(start) < 5) std::this_thread::yield();
-  ASSERT_TRUE(inside);
+  ASSERT_TRUE(test::WaitFor([&] { return inside.load(); }, 10s));
   comm->RemoveIdleFunction(idle);
   EXPECT_FALSE(inside);
   const int after = calls;
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(calls, after);
+  EXPECT_FALSE(test::WaitFor([&] { return calls != after; }, 50ms)) << "called after its removal";
 }
 
 TEST(LinkThread, OpenFromTheMainThreadReportsDirectly) {
@@ -239,8 +243,7 @@ TEST(LinkThread, IdleFunctionMessagesDoNotBlockItsRemoval) {
   while (calls == 0 && SecondsSince(start) < 5) std::this_thread::yield();
   comm->RemoveIdleFunction(idle);
   EXPECT_LT(SecondsSince(start), 2.0);
-  while (errors.empty() && SecondsSince(start) < 5) exec.WaitAndProcess(5);
-  ASSERT_FALSE(errors.empty());
+  ASSERT_TRUE(test::WaitServing(exec, [&] { return !errors.empty(); }, 10s));
   EXPECT_EQ(errors[0], "Error opening /dev/fake0: device busy (in use by another program)");
 }
 
@@ -264,13 +267,10 @@ TEST(LinkThread, SuspendInsideACallbackReturnsAtOnce) {
   }));
   comm->PostTelegram(std::make_unique<TTelegram>());
   comm->Resume();
-  const auto start = Clock::now();
-  while (suspendSeconds < 0 && SecondsSince(start) < 5) exec.WaitAndProcess(5);
-  EXPECT_GE(suspendSeconds, 0.0);
-  EXPECT_LT(suspendSeconds, 0.1);
+  ASSERT_TRUE(test::WaitServing(exec, [&] { return suspendSeconds >= 0; }, 10s));
+  EXPECT_LT(suspendSeconds, 0.5) << "not the full second a waiting Suspend gives the worker";
   // The request still takes effect once the callback has returned.
-  while (!comm->Thread().ThreadIsPausing && SecondsSince(start) < 5) exec.WaitAndProcess(5);
-  EXPECT_TRUE(comm->Thread().ThreadIsPausing);
+  EXPECT_TRUE(test::WaitServing(exec, [&] { return comm->Thread().ThreadIsPausing.load(); }, 10s));
 }
 
 }  // namespace

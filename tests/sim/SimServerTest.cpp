@@ -104,7 +104,7 @@ TEST(SimServer, AnswersEachFrameWithItsIdentAndSurvivesReopening) {
     EXPECT_EQ(got[2].bCommand, kCmdGetFirmwareName);
     EXPECT_TRUE(pc.receive(1, 100ms).empty()) << "the drive never sends on its own";
   }
-  std::this_thread::sleep_for(30ms);
+  EXPECT_TRUE(zeb7::test::WaitFor([&] { return server.stats().answers == 9; }, 10s));
   server.stop();
   EXPECT_EQ(server.stats().requests, 9u);
   EXPECT_EQ(server.stats().answers, 9u);
@@ -122,19 +122,27 @@ TEST(SimServer, LinkLogAndControlFifo) {
     server.start();
     EXPECT_EQ(std::filesystem::read_symlink(link).string(), server.devicePath());
     std::filesystem::remove(link);
-    std::this_thread::sleep_for(700ms);
-    EXPECT_EQ(std::filesystem::read_symlink(link).string(), server.devicePath()) << "restored";
+    EXPECT_TRUE(zeb7::test::WaitFor(
+        [&] {
+          std::error_code ec;
+          return std::filesystem::read_symlink(link, ec).string() == server.devicePath();
+        },
+        10s))
+        << "restored";
 
     // A line that is not even text must neither stop the drive nor its log.
     std::ofstream(ctl) << "\xff\xfe{\n" << R"({"op":"set-value","target":0,"index":0,"value":77})" << "\n";
     Pc pc(link);
     ASSERT_TRUE(pc.ok());
     std::vector<TTelegram> got;
-    for (int i = 0; i < 50 && (got.empty() || int32_t(tdata::DWord(got[0], 4)) != 77); ++i) {
-      pc.send(1, kCmdGetValue, 0, {0, 0, 0});
-      got = pc.receive(1);
-      std::this_thread::sleep_for(10ms);
-    }
+    // The FIFO is read in its own time: ask until the value shows.
+    zeb7::test::WaitFor(
+        [&] {
+          pc.send(1, kCmdGetValue, 0, {0, 0, 0});
+          got = pc.receive(1);
+          return got.size() == 1 && int32_t(tdata::DWord(got[0], 4)) == 77;
+        },
+        20s);
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(int32_t(tdata::DWord(got[0], 4)), 77);
     EXPECT_NE(server.control(R"({"op":"nonsense"})"), "");
