@@ -7,12 +7,12 @@ namespace zeb7::sim {
 
 namespace {
 
-constexpr uint16_t kDriveError = 0x0001;       // status word bit 0
-constexpr uint16_t kControllerText = 0x0100;   // status word bit 8
-constexpr uint16_t kRuntimeText = 0x0200;      // status word bit 9
-constexpr uint8_t kEnabled = 0x01;             // status byte 2 bit 0
-constexpr uint8_t kByProgram = 0x02;           // bit 1
-constexpr uint8_t kError = 0x04;               // bit 2
+constexpr uint16_t kDriveError = kStatusDriveError;
+constexpr uint16_t kControllerText = kStatusControllerErrorText;
+constexpr uint16_t kRuntimeText = kStatusRuntimeErrorText;
+constexpr uint8_t kEnabled = kStatus2DriveEnabled;
+constexpr uint8_t kByProgram = kStatus2EnabledByProgram;
+constexpr uint8_t kError = kStatus2DriveErrorFlag;
 
 void status(VirtualDrive& drive, const TTelegram&, TTelegram& ans) {
   const SimStatus& s = drive.description().status;
@@ -38,7 +38,7 @@ void statusMessage(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
     }
   if (found) {
     tdata::SetWord(ans, 0, found->number);
-    ans.bLength = uint8_t(2 + tdata::SetText(ans, 2, found->text, 47));
+    ans.bLength = uint8_t(2 + tdata::SetText(ans, 2, found->text, kMaxStatusTextChars));
   } else {
     // Nothing held in that slot: the newest number it would have, without text.
     tdata::SetWord(ans, 0, uint16_t(latest - ((latest - slot) & 7)));
@@ -49,7 +49,7 @@ void statusMessage(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
 void errorText(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {
   const SimStatus& s = drive.description().status;
   const std::string& text = req.bCommand == kCmdControllerError ? s.controllerError : s.runtimeError;
-  ans.bLength = uint8_t(tdata::SetText(ans, 0, text, 47));
+  ans.bLength = uint8_t(tdata::SetText(ans, 0, text, kMaxStatusTextChars));
 }
 
 void driveCommand(VirtualDrive& drive, const TTelegram& req, TTelegram& ans) {

@@ -76,6 +76,16 @@ inline constexpr int kFlashAnswerLength = 6;
 inline constexpr int kFlashBlockBytes = 64;
 inline constexpr int kFlashBlockAnswerLength = 4 + kFlashBlockBytes;
 
+// The status answer (kCmdStatus): bits of the controller status word (data word
+// 0) and of status byte 2; status and error texts carry at most kMaxStatusTextChars.
+inline constexpr uint16_t kStatusDriveError = 0x0001;
+inline constexpr uint16_t kStatusControllerErrorText = 0x0100;
+inline constexpr uint16_t kStatusRuntimeErrorText = 0x0200;
+inline constexpr uint8_t kStatus2DriveEnabled = 0x01;
+inline constexpr uint8_t kStatus2EnabledByProgram = 0x02;
+inline constexpr uint8_t kStatus2DriveErrorFlag = 0x04;
+inline constexpr int kMaxStatusTextChars = 47;
+
 // Texts sent with kCmdWriteTypePlate and similar carry at most this many characters.
 inline constexpr int kMaxSentTextChars = 100;
 

@@ -7,13 +7,13 @@
 namespace zeb7 {
 
 namespace {
-constexpr int kMaxTextChars = 47;
-constexpr uint16_t kBitDriveError = 0x0001;
-constexpr uint16_t kBitControllerErrorText = 0x0100;
-constexpr uint16_t kBitRuntimeErrorText = 0x0200;
-constexpr uint8_t kStatus2Enabled = 0x01;
-constexpr uint8_t kStatus2ByThisProgram = 0x02;
-constexpr uint8_t kStatus2DriveError = 0x04;
+constexpr int kMaxTextChars = kMaxStatusTextChars;
+constexpr uint16_t kBitDriveError = kStatusDriveError;
+constexpr uint16_t kBitControllerErrorText = kStatusControllerErrorText;
+constexpr uint16_t kBitRuntimeErrorText = kStatusRuntimeErrorText;
+constexpr uint8_t kStatus2Enabled = kStatus2DriveEnabled;
+constexpr uint8_t kStatus2ByThisProgram = kStatus2EnabledByProgram;
+constexpr uint8_t kStatus2DriveError = kStatus2DriveErrorFlag;
 }  // namespace
 
 void TDriveStatus::Changed() {
