@@ -20,6 +20,7 @@
 #include "SimProcess.h"
 #include "gui/link/CommDriveLink.h"
 #include "gui/workspace/Main.h"
+#include "gui/workspace/ProjFile.h"
 #include "gui/workspace/Startup.h"
 #include "model/DriveModel.h"
 
@@ -66,6 +67,7 @@ double GuiRun(double& maxStallMs, int& params) {
   if (!model.ProjectState.fAllParametersRead()) std::printf("gui: not done after %.0f s\n", seconds);
   std::fflush(stdout);
   params = model.ParameterList.Count();
+  form->ProjectFiles->boDataModified = false;  // nothing to ask at close
   form->close();
   form.reset();
   return seconds;

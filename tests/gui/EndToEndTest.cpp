@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QMessageBox>
 #include <QTest>
 #include <QToolButton>
 #include <fcntl.h>
@@ -226,6 +227,10 @@ TEST_F(EndToEnd, ExitWhileSynchronisingDoesNotHang) {
   QTest::qWait(50);  // mid-synchronisation, the worker busy with hand-overs
   QElapsedTimer t;
   t.start();
+  // The new project counts as modified: decline saving it.
+  ModalScript noSave({[](QWidget* m) {
+    if (auto* q = qobject_cast<QMessageBox*>(m)) q->button(QMessageBox::No)->click();
+  }});
   form_->close();
   EXPECT_EQ(form_->Link(), nullptr);
   EXPECT_LT(t.elapsed(), 3000);

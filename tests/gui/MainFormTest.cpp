@@ -358,6 +358,10 @@ TEST_F(MainFormTest, AboutBoxShowsAndHides) {
 
 TEST_F(MainFormTest, ExitStopsThenClosesAndDropsTheLink) {
   Start();
+  // The new project counts as modified: decline saving it.
+  ModalScript noSave({[](QWidget* m) {
+    if (auto* q = qobject_cast<QMessageBox*>(m)) q->button(QMessageBox::No)->click();
+  }});
   form_->close();
   EXPECT_EQ(link_.calls, (std::vector<std::string>{"sink cleared", "stop", "close", "destroy"}));
   EXPECT_EQ(form_->Link(), nullptr);
