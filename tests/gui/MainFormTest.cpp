@@ -69,8 +69,9 @@ TEST_F(MainFormTest, StartsWithoutSettingsFile) {
   EXPECT_FALSE(form_->ProgramState1->isVisible());
   EXPECT_FALSE(form_->DebugDisplays1->isVisible());
   EXPECT_FALSE(form_->Oscilloscope1->isVisible());
-  EXPECT_FALSE(settings_->Exists());  // reading never creates it
-  EXPECT_EQ(form_->windowTitle(), "Varnex Setup Tool");
+  // The new project "Untitled0.kvt" is remembered in the settings file.
+  EXPECT_TRUE(settings_->Read().find("[Current Project]\r\nProject File=") != std::string::npos);
+  EXPECT_EQ(form_->windowTitle(), TitleText() + " [Untitled0.kvt]");
   EXPECT_EQ(form_->minimumSize(), QSize(780, 500));
   EXPECT_EQ(form_->Panel2->height(), 60);
   EXPECT_EQ(form_->Panel1->height(), 23);
@@ -116,25 +117,25 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsAndHints) {
     bool enabled;
   };
   const Row rows[] = {
-      {form_->New1, "&New", "Create new file", false},
-      {form_->Open1, "&Open...", "Open existing file", false},
-      {form_->Save1, "&Save", "Save current file", false},
-      {form_->SaveAs1, "Save &as...", "Save file with different name", false},
+      {form_->New1, "&New", "Create new file", true},
+      {form_->Open1, "&Open...", "Open existing file", true},
+      {form_->Save1, "&Save", "Save current file", true},
+      {form_->SaveAs1, "Save &as...", "Save file with different name", true},
       {form_->LoadParameters1, "Load &Parameters...", "Load parameter settings from disk", false},
       {form_->SaveParametersas1, "Sa&ve Parameters as...", "Save parameter settings to disk", false},
       {form_->ExamineParameterFile1, "Exa&mine Parameter file...", "", false},
       {form_->Exit1, "&Exit", "Exit program", true},
       {form_->SerielleSchnittstelle1, "&Com Port", "Select COM port", true},
-      {form_->Parameters1, "&Parameters", "Show all parameters", false},
+      {form_->Parameters1, "&Parameters", "Show all parameters", true},
       {form_->Modify1, "&Modify", "Move or change display windows", true},
       {form_->Offline1, "Go &Offline", "Release COM port for other applications", true},
       {form_->ShowCommunication1, "&Show Communication", "Show data exchange", false},
-      {form_->ShowDatabase1, "Show &Database", "Show all parameters", false},
+      {form_->ShowDatabase1, "Show &Database", "Show all parameters", true},
       {form_->RereadParameters, "Re-read Parameters", "", true},
       {form_->FirmwareUpdateTool1, "Firmware &Update Tool", "", true},
       {form_->UploadControllerFlash1, "Up&load Controller Flash", "", true},
-      {form_->ShowGroups1, "Show &Groups", "", false},
-      {form_->TypePlate1, "&TypePlate", "Display ZEB/QOR type plate", false},
+      {form_->ShowGroups1, "Show &Groups", "", true},
+      {form_->TypePlate1, "&TypePlate", "Display ZEB/QOR type plate", true},
       {form_->About1, "About", "", true},
   };
   for (const auto& r : rows) {
@@ -249,7 +250,7 @@ TEST_F(MainFormTest, ComPortDialogFailedPortComesBackAndCancelRestores) {
   EXPECT_EQ(script.Done(), 3u);
   EXPECT_EQ(link_.port, 1);
   EXPECT_TRUE(link_.opened);
-  EXPECT_EQ(settings_->Read(), "[Com-Settings]\r\nPort-Nr=1\r\n");
+  EXPECT_EQ(settings_->Read().substr(0, 27), "[Com-Settings]\r\nPort-Nr=1\r\n");
   EXPECT_EQ(std::count(link_.calls.begin(), link_.calls.end(), "Reset"), 0);
 }
 
@@ -264,7 +265,7 @@ TEST_F(MainFormTest, ComPortWrittenOnlyForAPortThatOpened) {
   }});
   EXPECT_TRUE(form_->SerielleSchnittstelle1Click());
   EXPECT_EQ(link_.port, 2);
-  EXPECT_EQ(settings_->Read(), "[Com-Settings]\r\nPort-Nr=2\r\n");
+  EXPECT_EQ(settings_->Read().substr(0, 27), "[Com-Settings]\r\nPort-Nr=2\r\n");
   // Another port: the drive is read anew.
   auto tail = std::vector<std::string>(link_.calls.end() - 3, link_.calls.end());
   EXPECT_EQ(tail, (std::vector<std::string>{"resume", "Reset", "Restart"}));
@@ -275,7 +276,7 @@ TEST_F(MainFormTest, ComPortWrittenOnlyForAPortThatOpened) {
   EXPECT_TRUE(form_->SerielleSchnittstelle1Click());
   EXPECT_EQ(std::count(link_.calls.begin(), link_.calls.end(), "Reset"), 0);
   EXPECT_EQ(link_.calls.back(), "resume");
-  EXPECT_EQ(settings_->Read(), "[Com-Settings]\r\nPort-Nr=2\r\n");
+  EXPECT_EQ(settings_->Read().substr(0, 27), "[Com-Settings]\r\nPort-Nr=2\r\n");
 }
 
 TEST_F(MainFormTest, UnwritableSettingsAreReportedNotFatal) {
