@@ -20,6 +20,8 @@ PROBES=(
   "xauth:cmd xauth"
   "clang:cmd clang++"
   "binutils:cmd objcopy"
+  "dpkg-dev:cmd dpkg-shlibdeps"
+  "desktop-file-utils:cmd desktop-file-validate"
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
