@@ -9,7 +9,10 @@
 
 #include "gui/link/CommDriveLink.h"
 #include "gui/link/QtExecutor.h"
+#include "WaitFor.h"
 #include "model/DriveModel.h"
+
+using namespace std::chrono_literals;
 
 using namespace zeb7::gui;
 
@@ -46,10 +49,14 @@ TEST(QtExecutor, AHandOverNotYetTakenCanBeAbandoned) {
   std::atomic<bool> abort{false};
   std::atomic<int> outcome{-1};
   bool ran = false;
-  std::thread worker([&] { outcome = ex.RunSync([&] { ran = true; }, abort) ? 1 : 0; });
+  std::atomic<bool> entering{false};
+  std::thread worker([&] {
+    entering = true;
+    outcome = ex.RunSync([&] { ran = true; }, abort) ? 1 : 0;
+  });
   // The main thread does not serve events now: the worker waits until told to give up.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(outcome, -1);
+  ASSERT_TRUE(zeb7::test::WaitFor([&] { return entering.load(); }, 10s));
+  EXPECT_FALSE(zeb7::test::WaitFor([&] { return outcome != -1; }, 100ms)) << "returned without the main thread";
   abort = true;
   ex.WakeWaiters();
   worker.join();

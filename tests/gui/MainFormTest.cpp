@@ -12,6 +12,7 @@
 #include <QStatusTipEvent>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 #include "FakeDriveLink.h"
@@ -44,6 +45,15 @@ class MainFormTest : public ::testing::Test {
     settings_.reset();
   }
   QString Panel3() const { return form_->Panel3->text(); }
+  // Waits for the next tick of the message timer; the form's own handler, connected
+  // first, has run when this returns true.
+  bool NextMessageTick() {
+    int ticks = 0;
+    auto c = QObject::connect(form_->TimerErrorMsg, &QTimer::timeout, [&] { ++ticks; });
+    const bool ticked = QTest::qWaitFor([&] { return ticks > 0; }, 10000);
+    QObject::disconnect(c);
+    return ticked;
+  }
 
   FakeDriveLink::Shared link_;
   std::unique_ptr<SettingsFile> settings_;
@@ -172,10 +182,10 @@ TEST_F(MainFormTest, MessagesJoinAndClearAfterTraffic) {
   EXPECT_TRUE(form_->TimerErrorMsg->isActive());
   EXPECT_EQ(form_->TimerErrorMsg->interval(), 1000);
   // No good telegram since: the text stays over a tick.
-  QTest::qWait(1150);
+  ASSERT_TRUE(NextMessageTick());
   EXPECT_EQ(Panel3(), "Timeout | Error opening /dev/ttyS0");
   link_.good += 1;
-  QTest::qWait(1150);
+  ASSERT_TRUE(NextMessageTick());
   EXPECT_EQ(Panel3(), "");
   EXPECT_FALSE(form_->TimerErrorMsg->isActive());
 }
@@ -187,7 +197,8 @@ TEST_F(MainFormTest, OfflineTextStaysUntilOnline) {
   EXPECT_EQ(form_->Offline1->text(), "GO &ONLINE");
   EXPECT_EQ(link_.calls, (std::vector<std::string>{"sink cleared", "stop", "flush", "close"}));
   EXPECT_EQ(Panel3(), kOfflineText);
-  QTest::qWait(1150);  // nothing exchanged: the count stands still
+  ASSERT_TRUE(form_->TimerErrorMsg->isActive());
+  ASSERT_TRUE(NextMessageTick());  // nothing exchanged: the count stands still
   EXPECT_EQ(Panel3(), "=== OFFLINE === OFFLINE === OFFLINE === ");
   link_.calls.clear();
   form_->Offline1->trigger();
