@@ -82,7 +82,6 @@ size_t InsertPosition(const TIniContent::Section& s) {
 TIniContent TIniContent::Parse(const std::string& text) {
   TIniContent c;
   Section* cur = nullptr;
-  bool brokenHeader = false;  // lines below "[broken" belong to no section
   auto keep = [&](const std::string& raw) {
     if (cur) cur->entries.push_back(Entry{"", "", raw});
     else c.preamble_.push_back(raw);
@@ -101,11 +100,10 @@ TIniContent TIniContent::Parse(const std::string& text) {
     if (line[0] == '[') {
       size_t close = line.find(']');
       if (close == std::string::npos) {
-        brokenHeader = true;
-        keep(raw);
+        c.sections_.push_back(Section{"", {}, raw, true});
+        cur = &c.sections_.back();
         continue;
       }
-      brokenHeader = false;
       std::string name = TrimBlanks(line.substr(1, close - 1));
       cur = c.FindSection(name);
       if (!cur) {
@@ -116,7 +114,7 @@ TIniContent TIniContent::Parse(const std::string& text) {
     }
     size_t eq = line.find('=');
     std::string key = eq == std::string::npos ? "" : TrimBlanks(line.substr(0, eq));
-    if (key.empty() || !cur || brokenHeader) {
+    if (key.empty() || !cur || cur->broken) {
       keep(raw);
       continue;
     }
@@ -154,13 +152,13 @@ std::string TIniContent::Serialize(const std::string& eol) const {
 
 const TIniContent::Section* TIniContent::FindSection(const std::string& name) const {
   for (const auto& s : sections_)
-    if (IniNameEquals(s.name, name)) return &s;
+    if (!s.broken && IniNameEquals(s.name, name)) return &s;
   return nullptr;
 }
 
 TIniContent::Section* TIniContent::FindSection(const std::string& name) {
   for (auto& s : sections_)
-    if (IniNameEquals(s.name, name)) return &s;
+    if (!s.broken && IniNameEquals(s.name, name)) return &s;
   return nullptr;
 }
 
@@ -206,7 +204,7 @@ bool TIniContent::DeleteKey(const std::string& section, const std::string& key) 
 
 bool TIniContent::EraseSection(const std::string& section) {
   for (auto it = sections_.begin(); it != sections_.end(); ++it)
-    if (IniNameEquals(it->name, section)) {
+    if (!it->broken && IniNameEquals(it->name, section)) {
       sections_.erase(it);
       return true;
     }
@@ -329,7 +327,8 @@ std::vector<std::string> TIniFile::ReadSection(const std::string& section) const
 std::vector<std::string> TIniFile::ReadSections() const {
   std::vector<std::string> names;
   TIniContent c = Load();
-  for (const auto& s : c.Sections()) names.push_back(s.name);
+  for (const auto& s : c.Sections())
+    if (!s.broken) names.push_back(s.name);
   return names;
 }
 
@@ -368,7 +367,8 @@ std::vector<std::string> TMemIniFile::ReadSection(const std::string& section) co
 
 std::vector<std::string> TMemIniFile::ReadSections() const {
   std::vector<std::string> names;
-  for (const auto& s : content_.Sections()) names.push_back(s.name);
+  for (const auto& s : content_.Sections())
+    if (!s.broken) names.push_back(s.name);
   return names;
 }
 

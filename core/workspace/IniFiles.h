@@ -25,6 +25,9 @@ class TIniContent {
     std::string name;
     std::vector<Entry> entries;
     std::string header;  // "[name]" as read, empty for a section the program added
+    // A header without "]": it and the lines below it are kept but belong to no
+    // section; it is never found by name, so nothing is added below it.
+    bool broken = false;
   };
 
   // Only "[section]" headers and "key=value" lines below a header are read; the

@@ -106,10 +106,10 @@ TEST_F(IniTest, HandEditedSettingsSurviveEveryRewrite) {
         "Port-Nr=4\n"
         "Port-Nr=9\n"
         "this line is garbage\n"
+        "Added=x\n"
         "\n"
         "[broken\n"
         "lost=1\n"
-        "Added=x\n"
         "[Settings]   ; service menus\n"
         "DesignMode=1\n"
         "Oscilloscope=1\n"
@@ -122,6 +122,8 @@ TEST_F(IniTest, HandEditedSettingsSurviveEveryRewrite) {
       expected = crlf;
     }
     EXPECT_EQ(Read(p), expected) << "eol " << eol.size();
+    EXPECT_EQ(TIniFile(p).ReadString("Com-Settings", "Added", ""), "x");  // never below the broken header
+    EXPECT_EQ(TIniFile(p).ReadSections().size(), 3u);
 
     // The in-memory kind (project files) keeps them alike.
     TMemIniFile mem(p);
@@ -132,6 +134,17 @@ TEST_F(IniTest, HandEditedSettingsSurviveEveryRewrite) {
     EXPECT_EQ(TIniFile(p).ReadInteger("Settings", "DesignMode", 7), 0);
     EXPECT_FALSE(TIniFile(p).ValueExists("Com-Settings", "lost"));
   }
+}
+
+// A section that appears again after a broken header: its keys stay readable
+// after a rewrite (they must not land below the broken header).
+TEST(IniContent, RepeatedSectionAfterBrokenHeaderSurvivesARewrite) {
+  const TIniContent first = TIniContent::Parse("[A]\nx=1\n[broken\nlost=2\n[A]\ny=3\n");
+  const TIniContent again = TIniContent::Parse(first.Serialize("\n"));
+  ASSERT_NE(again.FindEntry("A", "y"), nullptr);
+  EXPECT_EQ(again.FindEntry("A", "y")->value, "3");
+  EXPECT_EQ(again.FindEntry("A", "lost"), nullptr);
+  EXPECT_EQ(again.Serialize("\n"), first.Serialize("\n"));
 }
 
 TEST(IniNumbers, IntegerParsing) {
