@@ -4,6 +4,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace zeb7::gui {
@@ -24,14 +25,23 @@ bool TSheetContent::event(QEvent* e) {
     auto* ce = static_cast<QChildEvent*>(e);
     if (ce->child()->isWidgetType()) ce->child()->installEventFilter(this);
   } else if (e->type() == QEvent::ChildRemoved) {
-    FitChildren();
+    FitLater();
   }
   return QWidget::event(e);
 }
 
 bool TSheetContent::eventFilter(QObject* o, QEvent* e) {
-  if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) FitChildren();
+  if (e->type() == QEvent::Move || e->type() == QEvent::Resize || e->type() == QEvent::Show) FitLater();
   return QWidget::eventFilter(o, e);
+}
+
+void TSheetContent::FitLater() {
+  if (fitPending_) return;
+  fitPending_ = true;
+  QTimer::singleShot(0, this, [this] {
+    fitPending_ = false;
+    FitChildren();
+  });
 }
 
 void TSheetContent::dragEnterEvent(QDragEnterEvent* e) {

@@ -28,6 +28,11 @@ class TSheetContent : public QWidget {
   void dragEnterEvent(QDragEnterEvent* e) override;
   void dragMoveEvent(QDragMoveEvent* e) override;
   void dropEvent(QDropEvent* e) override;
+
+ private:
+  // One fit after a burst of child moves (a project load moves thousands).
+  void FitLater();
+  bool fitPending_ = false;
 };
 
 class TScrollingTabSheet : public QWidget {
