@@ -29,7 +29,7 @@ std::string UploadDoneText(int32_t iBytes, uint32_t iElapsedMs) {
 std::string UploadCaption(uint32_t iRecorder) { return "Upload Recorder " + std::to_string(iRecorder); }
 
 TRecorderUpload::TRecorderUpload(TCommInterface& comm, IRecorderUploadHost& host, TRecorderUploadHooks hooks)
-    : FComm(comm), FHost(host), FHooks(std::move(hooks)) {}
+    : FComm(&comm), FHost(host), FHooks(std::move(hooks)) {}
 
 TRecorderUpload::~TRecorderUpload() { Release(); }
 
@@ -48,37 +48,42 @@ void TRecorderUpload::Prepare() {
   FHost.SetProgress(0, iRecorderSize > 0 ? iRecorderSize : 1);
   FHost.ShowStatus("");
   FHost.ShowError("");
-  if (boPrepared) return;
+  if (boPrepared || !FComm) return;
   boPrepared = true;
   if (FHooks.StopPolling) FHooks.StopPolling();
-  FSavedPriority = FComm.Priority();
-  FComm.SetPriority(tpHigher);
+  FSavedPriority = FComm->Priority();
+  FComm->SetPriority(tpHigher);
   boPriorityRaised = true;
-  FComm.SetOnErrorMessage([this](const std::string& s) { FHost.ShowError(s); });
-  FComm.AddReceiveFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderTelegram));
-  FComm.AddAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderAck));
-  FComm.AddNakFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderNak));
-  FComm.AddMissingAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderMissingAck));
+  FComm->SetOnErrorMessage([this](const std::string& s) { FHost.ShowError(s); });
+  FComm->AddReceiveFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderTelegram));
+  FComm->AddAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderAck));
+  FComm->AddNakFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderNak));
+  FComm->AddMissingAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderMissingAck));
+}
+
+void TRecorderUpload::Abandon() {
+  Release();
+  FComm = nullptr;
 }
 
 void TRecorderUpload::Release() {
-  if (!boPrepared) return;
+  if (!boPrepared || !FComm) return;
   boPrepared = false;
   RestorePriority();
-  FComm.RemoveReceiveFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderTelegram));
-  FComm.RemoveAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderAck));
-  FComm.RemoveNakFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderNak));
-  FComm.RemoveMissingAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderMissingAck));
+  FComm->RemoveReceiveFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderTelegram));
+  FComm->RemoveAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderAck));
+  FComm->RemoveNakFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderNak));
+  FComm->RemoveMissingAckFunction(TelegramFunction(this, &TRecorderUpload::OnRecorderMissingAck));
   // Hand the sink back rather than clearing it: the status line must keep
   // reporting link errors after the upload.
-  FComm.SetOnErrorMessage(FHooks.PreviousErrorSink);
+  FComm->SetOnErrorMessage(FHooks.PreviousErrorSink);
   if (FHooks.RunPolling) FHooks.RunPolling();
 }
 
 void TRecorderUpload::RestorePriority() {
-  if (!boPriorityRaised) return;
+  if (!boPriorityRaised || !FComm) return;
   boPriorityRaised = false;
-  FComm.SetPriority(FSavedPriority);
+  FComm->SetPriority(FSavedPriority);
 }
 
 void TRecorderUpload::Fail(const std::string& s) {
@@ -139,9 +144,9 @@ void TRecorderUpload::RequestPoints() {
     tdata::SetWord(*t, 0, iUploadRecorder);
     tdata::SetWord(*t, 2, static_cast<uint32_t>(iUploadAddress));
     if (++iUploadAddress >= iRecorderSize) boUploadDone = true;
-    auto room = [this] { return Stopped() || (FComm.Opened() && FComm.GetSendQueueSize() <= iMaxQueued); };
+    auto room = [this] { return Stopped() || (FComm->Opened() && FComm->GetSendQueueSize() <= iMaxQueued); };
     while (!room()) FHost.Wait(room, kWaitSliceMs);
-    if (!Stopped()) FComm.PostTelegram(std::move(t));
+    if (!Stopped()) FComm->PostTelegram(std::move(t));
   }
 }
 
@@ -163,8 +168,9 @@ void TRecorderUpload::WaitForPoints() {
 }
 
 void TRecorderUpload::EndUploadMode() {
+  if (!FComm) return;
   if (Stopped()) {
-    FComm.FlushSendQueue();
+    FComm->FlushSendQueue();
     FHost.ShowStatus(recorder_texts::kCancelling);
   } else {
     FHost.ShowStatus(recorder_texts::kEnding);
@@ -175,19 +181,19 @@ void TRecorderUpload::EndUploadMode() {
   t->bTarget = static_cast<uint8_t>(iUploadRecorder);
   t->bLength = 0;
   t->fCritical = true;
-  FComm.PostTelegram(std::move(t));
+  FComm->PostTelegram(std::move(t));
   RestorePriority();
   // Command 52's own answer ends the wait, not a count of answers: late
   // point answers must not be taken for it.
-  if (!FComm.Opened()) return;
-  auto done = [this] { return boEndAnswered || FHost.Quitting(); };
+  if (!FComm->Opened()) return;
+  auto done = [this] { return boEndAnswered || !FComm || FHost.Quitting(); };
   const uint32_t start = Tick();
   while (!done() && Tick() - start < iEndTimeoutMs) FHost.Wait(done, kWaitSliceMs);
-  if (!boEndAnswered && !FHost.Quitting()) Fail(recorder_texts::kSendTimeout);
+  if (!boEndAnswered && FComm && !FHost.Quitting()) Fail(recorder_texts::kSendTimeout);
 }
 
 bool TRecorderUpload::StartUpload(uint32_t iRecorder, TStoreFunction store, int32_t iSize) {
-  if (!FComm.Opened()) {
+  if (!FComm || !FComm->Opened()) {
     FHost.ShowError(recorder_texts::kPortNotReady);
     return false;
   }
@@ -209,7 +215,7 @@ bool TRecorderUpload::StartUpload(uint32_t iRecorder, TStoreFunction store, int3
   start->iRetry = kStartRetries;
   start->fCritical = true;
   tdata::SetWord(*start, 0, iRecorder);
-  FComm.PostTelegram(std::move(start));
+  FComm->PostTelegram(std::move(start));
   FHost.ShowStatus(recorder_texts::kPreparing);
   iStartTime = Tick();
   if (iRecorderSize == 0) boUploadDone = true;
@@ -226,7 +232,7 @@ bool TRecorderUpload::StartUpload(uint32_t iRecorder, TStoreFunction store, int3
   }
   boCanClose = true;
   if (boErrors && boWaitForCancelAfterError) {
-    auto cancelled = [this] { return boCancel || FHost.Quitting(); };
+    auto cancelled = [this] { return boCancel || !FComm || FHost.Quitting(); };
     while (!cancelled()) FHost.Wait(cancelled, kWaitSliceMs);
   }
   StoreFunction = nullptr;

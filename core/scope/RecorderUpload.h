@@ -76,6 +76,10 @@ class TRecorderUpload {
 
   // The user cancels (the window asks for confirmation first).
   void Cancel() { boCancel = true; }
+  // The link is about to go (the program ends): give it back at once; a
+  // running StartUpload returns false without touching the link again.
+  void Abandon();
+  bool Abandoned() const { return FComm == nullptr; }
 
   // Tuning. The window waits for the user when answers stop coming
   // (iStallTimeoutMs 0) and keeps an error visible until it is cancelled;
@@ -105,7 +109,7 @@ class TRecorderUpload {
   bool OnRecorderAck(std::unique_ptr<TTelegram>& t);
   bool OnRecorderNak(std::unique_ptr<TTelegram>& t);
   bool OnRecorderMissingAck(std::unique_ptr<TTelegram>& t);
-  bool Stopped() const { return boErrors || boCancel || FHost.Quitting(); }
+  bool Stopped() const { return boErrors || boCancel || !FComm || FHost.Quitting(); }
   void Fail(const std::string& s);
   void RestorePriority();
   void RequestPoints();
@@ -113,7 +117,7 @@ class TRecorderUpload {
   void EndUploadMode();
   uint32_t Tick() const;
 
-  TCommInterface& FComm;
+  TCommInterface* FComm;  // null once abandoned
   IRecorderUploadHost& FHost;
   TRecorderUploadHooks FHooks;
   TStoreFunction StoreFunction;
