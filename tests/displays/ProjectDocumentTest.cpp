@@ -236,8 +236,11 @@ TEST(ProjectRead, PlaceholderNamesNeverCollideSoARewriteReadsTheSame) {
       "[Display2]\nControl=LED\nName=L\nParent=N\n"
       "[Display3]\nControl=LED\nName=M\nParent=Sheet\r1\n");
   std::set<std::string> names;
-  for (const auto& it : r.Doc.Items)
-    if (!it.Name.empty()) EXPECT_TRUE(names.insert(it.Name).second) << it.Name;
+  for (const auto& it : r.Doc.Items) {
+    if (!it.Name.empty()) {
+      EXPECT_TRUE(names.insert(it.Name).second) << it.Name;
+    }
+  }
   EXPECT_TRUE(names.count("N_1"));  // the page made for "N"
   EXPECT_TRUE(names.count("Sheet 1"));
   const std::string once = WriteProjectText(r.Doc);
