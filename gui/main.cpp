@@ -6,12 +6,16 @@
 #include <vector>
 
 #include "gui/workspace/About.h"
+#include "gui/scope/PrintToPdf.h"
 #include "gui/workspace/CommandLine.h"
 #include "gui/workspace/Main.h"
 #include "gui/workspace/Startup.h"
 #include "Zeb7Version.h"
 
 int main(int argc, char** argv) {
+  // Renders without a window, before Qt looks for a display.
+  for (int i = 1; i < argc; ++i)
+    if (std::string(argv[i]) == "--print-to-pdf") return zeb7::gui::PrintToPdfMain(argc, argv);
   // Answered before Qt looks for a display, so it works on a bare console.
   for (int i = 1; i < argc; ++i)
     if (std::string(argv[i]) == "--version") {

@@ -27,6 +27,8 @@
 #include "gui/views/FrmDatabase2.h"
 #include "gui/views/FrmDebugWin.h"
 #include "gui/views/FrmTypePlate.h"
+#include "gui/scope/FrmOscill.h"
+#include "gui/scope/ScopeLink.h"
 #include "gui/workspace/About.h"
 #include "gui/workspace/ProjFile.h"
 #include "gui/firmware/FirmwareWindows.h"
@@ -74,6 +76,12 @@ TMainForm::TMainForm(LinkFactory linkFactory, zeb7::TDriveModel* model, QWidget*
   SerialPortDlg = new TSerialPortDlg(this);
   FrmProjectState = new TFrmProjectState(this);
   AboutBox = new TAboutBox(this);
+  FormOsci = new TFormOsci(this);
+  FormOsci->LinkAccess = [this] { return ScopeLinkOf(*this); };
+  connect(Oscilloscope1, &QAction::triggered, this, [this] {
+    FormOsci->show();
+    FormOsci->raise();
+  });
   AttachFirmwareWindows(*this);
   CreateTableWindows();
   ConnectParameterFileMenus(*this);  // parameter files, tree, monitor
@@ -294,7 +302,7 @@ void TMainForm::CreateMenus() {
   });
   ShowCommunication1 = Item(Service1, "&Show Communication", "ShowCommunication1", "Show data exchange", false);
   ShowDatabase1 = Item(Service1, "Show &Database", "ShowDatabase1", "Show all parameters", false);
-  Oscilloscope1 = Item(Service1, "Os&cilloscope", "Oscilloscope1", "", false);
+  Oscilloscope1 = Item(Service1, "Os&cilloscope", "Oscilloscope1", "");
   Oscilloscope1->setVisible(false);
   RereadParameters = Item(Service1, "Re-read Parameters", "RereadParameters", "");
   connect(RereadParameters, &QAction::triggered, this, [this] { RereadParametersClick(); });
@@ -414,6 +422,7 @@ bool TMainForm::FormCloseQuery() {
   // The save question arrives with project files; the windows that keep settings
   // at exit arrive with their own features.
   closing_ = true;
+  if (FormOsci) FormOsci->AbandonUpload();  // a running upload lets go of the link first
   DetachFirmwareWindows(*this);  // before the link goes
   if (link_) {
     Stop();

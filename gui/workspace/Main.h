@@ -35,6 +35,7 @@ class TWorkspace;
 class TDriveLink;
 class TDrivePanel;
 class TFrmProjectState;
+class TFormOsci;
 class TSerialPortDlg;
 
 // The caption before any project is loaded, and the title base of a project.
@@ -114,6 +115,7 @@ class TMainForm : public QMainWindow {
   TSerialPortDlg* SerialPortDlg = nullptr;
   TFrmProjectState* FrmProjectState = nullptr;
   TAboutBox* AboutBox = nullptr;
+  TFormOsci* FormOsci = nullptr;
   TFormDownload* FormDownload = nullptr;  // gui/firmware/FirmwareWindows.h
   TFormUpload* FormUpload = nullptr;
   TFormDatabase2* FormDatabase2 = nullptr;
