@@ -22,6 +22,7 @@ PROBES=(
   "binutils:cmd objcopy"
   "dpkg-dev:cmd dpkg-shlibdeps"
   "desktop-file-utils:cmd desktop-file-validate"
+  "poppler-utils:cmd pdfinfo pdftoppm"
 )
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
