@@ -89,4 +89,19 @@ bool Connection::serveUntil(const std::function<bool()>& done, std::chrono::mill
   return true;
 }
 
+std::unique_ptr<Connection> Connection::openOrReport(const GlobalOptions& opts, int& exitCode) {
+  if (!driveGiven(opts)) {
+    std::cerr << "zeb7ctl: no drive given: use --port DEVICE or --simulate [DRIVE.json]\n";
+    exitCode = kExitUsage;
+    return nullptr;
+  }
+  try {
+    return std::make_unique<Connection>(opts);
+  } catch (const ConnectionError& e) {
+    std::cerr << "zeb7ctl: " << e.what() << "\n";
+    exitCode = kExitFailure;
+    return nullptr;
+  }
+}
+
 }  // namespace zeb7ctl

@@ -45,6 +45,11 @@ class Connection {
   // --port or --simulate was given (otherwise a usage error).
   static bool driveGiven(const GlobalOptions& opts) { return opts.simulate || !opts.port.empty(); }
 
+  // The verbs' common opening: a usage message and kExitUsage without --port or
+  // --simulate, the link's message and kExitFailure when the drive cannot be
+  // used; nullptr then, with `exitCode` set.
+  static std::unique_ptr<Connection> openOrReport(const GlobalOptions& opts, int& exitCode);
+
   // Where the link's error messages go; by default standard error.
   void setErrorSink(zeb7::TMessageFunction sink);
 

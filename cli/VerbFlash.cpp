@@ -91,17 +91,9 @@ int runFlash(const GlobalOptions& opts, const FlashArgs& a) {
       return kExitUsage;
     }
   }
-  if (!Connection::driveGiven(opts)) {
-    std::cerr << "zeb7ctl: no drive given: use --port DEVICE or --simulate [DRIVE.json]\n";
-    return kExitUsage;
-  }
-  std::unique_ptr<Connection> conn;
-  try {
-    conn = std::make_unique<Connection>(opts);
-  } catch (const ConnectionError& e) {
-    std::cerr << "zeb7ctl: " << e.what() << "\n";
-    return kExitFailure;
-  }
+  int openFailure = kExitFailure;
+  std::unique_ptr<Connection> conn = Connection::openOrReport(opts, openFailure);
+  if (!conn) return openFailure;
   std::string lastLinkMessage;
   conn->setErrorSink([&lastLinkMessage](const std::string& s) { lastLinkMessage = s; });
 

@@ -33,17 +33,9 @@ bool writeCapture(zeb7::TTelegramCapture& cap, std::string& lines, const std::st
 }
 
 int runMonitor(const GlobalOptions& opts, int64_t count, const std::string& capturePath) {
-  if (!Connection::driveGiven(opts)) {
-    std::cerr << "zeb7ctl: no drive given: use --port DEVICE or --simulate [DRIVE.json]\n";
-    return kExitUsage;
-  }
-  std::unique_ptr<Connection> conn;
-  try {
-    conn = std::make_unique<Connection>(opts);
-  } catch (const ConnectionError& e) {
-    std::cerr << "zeb7ctl: " << e.what() << "\n";
-    return kExitFailure;
-  }
+  int openFailure = kExitFailure;
+  std::unique_ptr<Connection> conn = Connection::openOrReport(opts, openFailure);
+  if (!conn) return openFailure;
   zeb7::TCommInterface& comm = conn->comm();
   MonitorRun run;
   const void* owner = &run;

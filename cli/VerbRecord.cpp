@@ -61,17 +61,9 @@ std::string CsvText(const std::vector<std::vector<int32_t>>& points, size_t chan
 }
 
 int RunRecord(const GlobalOptions& opts, int recorder, const std::string& rcgFile, const std::string& csvFile) {
-  if (!Connection::driveGiven(opts)) {
-    std::cerr << "zeb7ctl record: give --port DEVICE or --simulate\n";
-    return kExitUsage;
-  }
-  std::unique_ptr<Connection> conn;
-  try {
-    conn = std::make_unique<Connection>(opts);
-  } catch (const ConnectionError& e) {
-    std::cerr << "zeb7ctl record: " << e.what() << "\n";
-    return kExitFailure;
-  }
+  int openFailure = kExitFailure;
+  std::unique_ptr<Connection> conn = Connection::openOrReport(opts, openFailure);
+  if (!conn) return openFailure;
   CliUploadHost host(*conn);
   zeb7::TRecorderUploadHooks hooks;
   hooks.PreviousErrorSink = [](const std::string& s) { std::cerr << "zeb7ctl record: " << s << "\n"; };

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 #include <QWidget>
 
+#include "gui/views/FrmTabelle.h"
 #include "paramfiles/ParameterTreeBuilder.h"
 
 class QPushButton;
@@ -17,7 +18,7 @@ class TDriveModel;
 
 namespace zeb7::gui {
 
-inline constexpr const char* kParamKeyMime = "application/x-zeb7-param-key";
+inline constexpr const char* kParamKeyMime = kParamKeyMimeType;  // one drag format for every view
 
 // The tree control: drag source of parameter keys, hints built on demand.
 class TParamTreeView : public QTreeWidget {
